@@ -1,0 +1,318 @@
+#include "core/settings.h"
+
+#include "common/log.h"
+#include "common/obs_util.h"
+#include "common/qt_text.h"
+#include "common/text.h"
+
+#include <obs-module.h>
+#include <util/platform.h>
+
+#include <QJsonDocument>
+#include <QJsonParseError>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <system_error>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace clackery {
+namespace {
+
+obs_data_t *settings_data = nullptr;
+bool writable = false;
+std::optional<fs::path> settings_path;
+
+constexpr std::uintmax_t kMaxSettingsBytes = 0x100000;
+
+bool is_missing_file_error(const std::error_code &ec)
+{
+	return ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory;
+}
+
+std::string read_small_file(const fs::path &path)
+{
+	std::ifstream in(path, std::ios::binary | std::ios::ate);
+	if (!in)
+		return {};
+	const std::streamoff size = in.tellg();
+	if (size < 1 || static_cast<std::uintmax_t>(size) > kMaxSettingsBytes)
+		return {};
+	std::string bytes(static_cast<std::size_t>(size), '\0');
+	in.seekg(0);
+	if (!in.read(bytes.data(), size))
+		return {};
+	return bytes;
+}
+
+// Only a JSON object becomes settings; Qt checks it, libobs stores it.
+obs_data_t *parse_settings(const std::string &bytes)
+{
+	if (bytes.empty())
+		return nullptr;
+	QJsonParseError error{};
+	const QJsonDocument doc =
+	    QJsonDocument::fromJson(QByteArray(bytes.data(), static_cast<int>(bytes.size())), &error);
+	if (error.error != QJsonParseError::NoError || !doc.isObject())
+		return nullptr;
+	const QByteArray compact = doc.toJson(QJsonDocument::Compact);
+	return obs_data_create_from_json(compact.constData());
+}
+
+void give_defaults(obs_data_t *data)
+{
+	obs_data_set_default_string(data, "mode", "both");
+	obs_data_set_default_string(data, "layout", "jis_tkl");
+	obs_data_set_default_string(data, "skin", "cute_strawberry_milk");
+	obs_data_set_default_string(data, "shortcuts", "clipstudio");
+	obs_data_set_default_bool(data, "speed", true);
+	obs_data_set_default_bool(data, "sound", true);
+	obs_data_set_default_bool(data, "kana", false);
+	obs_data_set_default_string(data, "text_source", "dock");
+	obs_data_set_default_string(data, "text_color", "white");
+	obs_data_set_default_string(data, "text_font", "");
+	obs_data_set_default_int(data, "text_lines", 0);
+	obs_data_set_default_int(data, "text_font_size", 0);
+	obs_data_set_default_int(data, "text_width", 0);
+	obs_data_set_default_string(data, "text_direction", "skin");
+	obs_data_set_default_int(data, "sound_volume", 30);
+	obs_data_set_default_string(data, "sound_pack", "shizuka");
+}
+
+// These are not user options in this version: whatever the file says, they start as given.
+void force_keys(obs_data_t *data)
+{
+	const std::pair<const char *, bool> forced[] = {
+	    {"run_on_start", false}, {"mask", false}, {"heatmap", false}, {"text_scroll", true}};
+	for (const auto &[key, value] : forced) {
+		obs_data_set_default_bool(data, key, value);
+		obs_data_set_bool(data, key, value);
+	}
+}
+
+struct KeyType {
+	const char *key;
+	obs_data_type type;
+};
+
+constexpr KeyType kTypedKeys[] = {
+    {"mode", OBS_DATA_STRING},       {"layout", OBS_DATA_STRING},         {"skin", OBS_DATA_STRING},
+    {"shortcuts", OBS_DATA_STRING},  {"speed", OBS_DATA_BOOLEAN},         {"sound", OBS_DATA_BOOLEAN},
+    {"kana", OBS_DATA_BOOLEAN},      {"text_source", OBS_DATA_STRING},    {"text_color", OBS_DATA_STRING},
+    {"text_font", OBS_DATA_STRING},  {"text_lines", OBS_DATA_NUMBER},     {"text_font_size", OBS_DATA_NUMBER},
+    {"text_width", OBS_DATA_NUMBER}, {"text_direction", OBS_DATA_STRING}, {"sound_volume", OBS_DATA_NUMBER},
+    {"sound_pack", OBS_DATA_STRING},
+};
+
+// libobs retypes an item when it is given a default of another type and then reads the old
+// bytes as the new type, so values of the wrong type are removed before the defaults are
+// given. Returns the keys removed.
+std::vector<std::string> remove_wrong_types(obs_data_t *data)
+{
+	std::vector<std::string> removed;
+	for (const KeyType &entry : kTypedKeys) {
+		if (has_user_value_of_other_type(data, entry.key, entry.type)) {
+			obs_data_erase(data, entry.key);
+			removed.emplace_back(entry.key);
+		}
+	}
+	return removed;
+}
+
+bool contains(const std::vector<std::string> &keys, const char *key)
+{
+	return std::find(keys.begin(), keys.end(), key) != keys.end();
+}
+
+// A value of the wrong type becomes the default as a stored value.
+void store_defaults_for(obs_data_t *data, const std::vector<std::string> &removed)
+{
+	for (const char *key : {"speed", "sound", "kana"}) {
+		if (contains(removed, key))
+			obs_data_set_bool(data, key, obs_data_get_default_bool(data, key));
+	}
+	for (const char *key : {"mode", "layout", "skin", "shortcuts", "text_source", "text_color", "sound_pack"}) {
+		if (contains(removed, key)) {
+			const std::string fallback = obs_data_get_default_string(data, key);
+			obs_data_set_string(data, key, fallback.c_str());
+		}
+	}
+	if (contains(removed, "sound_volume"))
+		obs_data_set_int(data, "sound_volume", 30);
+}
+
+// Reads the volume in the number's own kind so that a huge value clamps instead of
+// overflowing an integer conversion.
+long long clamped_volume(obs_data_t *data)
+{
+	DataItem item(obs_data_item_byname(data, "sound_volume"));
+	if (item && obs_data_item_numtype(item.get()) == OBS_DATA_NUM_DOUBLE) {
+		const double value = obs_data_item_get_double(item.get());
+		return static_cast<long long>(std::clamp(value, 0.0, 100.0));
+	}
+	return std::clamp(obs_data_get_int(data, "sound_volume"), 0LL, 100LL);
+}
+
+long long integral_in_range(obs_data_t *data, const char *key, double low, double high)
+{
+	if (!has_typed_value(data, key, OBS_DATA_NUMBER))
+		return 0;
+	const double value = obs_data_get_double(data, key);
+	if (!std::isfinite(value) || std::trunc(value) != value || value < low || value > high)
+		return 0;
+	return static_cast<long long>(value);
+}
+
+std::string string_or(obs_data_t *data, const char *key, const char *fallback)
+{
+	return has_typed_value(data, key, OBS_DATA_STRING) ? obs_data_get_string(data, key) : fallback;
+}
+
+void normalise_values(obs_data_t *data)
+{
+	obs_data_set_int(data, "sound_volume", clamped_volume(data));
+
+	const std::string mode = obs_data_get_string(data, "mode");
+	if (mode != "keyboard" && mode != "text" && mode != "both")
+		obs_data_set_string(data, "mode", "both");
+	const std::string source = obs_data_get_string(data, "text_source");
+	if (source != "dock" && source != "keys")
+		obs_data_set_string(data, "text_source", "dock");
+
+	const bool dark = string_or(data, "text_color", "") == "dark";
+	obs_data_set_string(data, "text_color", dark ? "dark" : "white");
+
+	const std::string font = sanitize_font_name(string_or(data, "text_font", ""));
+	obs_data_set_string(data, "text_font", font.c_str());
+
+	obs_data_set_int(data, "text_lines", integral_in_range(data, "text_lines", 1, 20));
+	obs_data_set_int(data, "text_font_size", integral_in_range(data, "text_font_size", 8, 96));
+	obs_data_set_int(data, "text_width", integral_in_range(data, "text_width", 50, 150));
+
+	const std::string direction = string_or(data, "text_direction", "skin");
+	obs_data_set_string(data, "text_direction",
+			    direction == "up" || direction == "down" ? direction.c_str() : "skin");
+}
+
+// Defaults become stored values so that the file always holds every key.
+void store_defaults(obs_data_t *data)
+{
+	for (const char *key : {"run_on_start", "speed", "heatmap", "sound", "mask", "kana", "text_scroll"})
+		obs_data_set_bool(data, key, obs_data_get_bool(data, key));
+	for (const char *key :
+	     {"mode", "layout", "skin", "shortcuts", "text_source", "text_color", "text_font", "sound_pack"}) {
+		const std::string value = obs_data_get_string(data, key);
+		obs_data_set_string(data, key, value.c_str());
+	}
+	for (const char *key : {"text_lines", "text_font_size", "text_width"})
+		obs_data_set_int(data, key, obs_data_get_int(data, key));
+	const std::string direction = obs_data_get_string(data, "text_direction");
+	obs_data_set_string(data, "text_direction", direction.c_str());
+}
+
+} // namespace
+
+obs_data_t *settings()
+{
+	return settings_data;
+}
+
+bool settings_writable()
+{
+	return writable;
+}
+
+std::string sanitize_font_name(std::string_view name)
+{
+	if (!is_clean_font_name(name))
+		return {};
+	const auto &families = installed_font_families();
+	const bool installed = std::find(families.begin(), families.end(), name) != families.end();
+	return installed ? std::string(name) : std::string();
+}
+
+bool preserve_broken_settings(const fs::path &path)
+{
+	for (int i = 0; i < 1000; ++i) {
+		fs::path candidate = path;
+		candidate += i == 0 ? std::string(".broken") : ".broken." + std::to_string(i);
+		std::error_code ec;
+		const fs::file_status status = fs::symlink_status(candidate, ec);
+		const bool missing = status.type() == fs::file_type::not_found || (ec && is_missing_file_error(ec));
+		if (ec && !missing)
+			return false;
+		if (missing) {
+			fs::rename(path, candidate, ec);
+			return !ec;
+		}
+	}
+	return false;
+}
+
+void load_settings_at(const std::optional<fs::path> &path)
+{
+	release_settings();
+	writable = true;
+	settings_path = path;
+
+	if (!path) {
+		writable = false;
+	} else {
+		std::error_code ec;
+		const fs::file_status status = fs::symlink_status(*path, ec);
+		if (status.type() == fs::file_type::not_found || (ec && is_missing_file_error(ec))) {
+			// Absent: defaults, and the first save creates the file.
+		} else if (ec) {
+			writable = false;
+		} else {
+			settings_data = parse_settings(read_small_file(*path));
+			if (!settings_data) {
+				const bool preserved = preserve_broken_settings(*path);
+				writable = preserved;
+				log_line(LOG_WARNING, "invalid settings; defaults selected; preserved=%d",
+					 preserved ? 1 : 0);
+			}
+		}
+	}
+
+	if (!settings_data)
+		settings_data = obs_data_create();
+	const std::vector<std::string> removed = remove_wrong_types(settings_data);
+	give_defaults(settings_data);
+	force_keys(settings_data);
+	store_defaults_for(settings_data, removed);
+	normalise_values(settings_data);
+}
+
+void load_settings()
+{
+	HostString path(obs_module_get_config_path(obs_current_module(), "config.json"));
+	if (path)
+		load_settings_at(fs::u8path(path.get()));
+	else
+		load_settings_at(std::nullopt);
+}
+
+void save_settings()
+{
+	if (!settings_data || !writable || !settings_path)
+		return;
+	store_defaults(settings_data);
+
+	const std::string file = settings_path->u8string();
+	const std::string dir = settings_path->parent_path().u8string();
+	os_mkdirs(dir.c_str());
+	if (!obs_data_save_json_safe(settings_data, file.c_str(), "tmp", "bak"))
+		log_line(LOG_WARNING, "settings save failed");
+}
+
+void release_settings()
+{
+	obs_data_release(settings_data);
+	settings_data = nullptr;
+}
+
+} // namespace clackery

@@ -1,0 +1,38 @@
+#pragma once
+// The module's persistent options: one host data object read from and written to
+// "config.json" in the module's configuration directory.
+
+#include <obs-data.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace clackery {
+
+// Null outside the module's life; never null between load_settings and release_settings.
+obs_data_t *settings();
+
+// False when saving must not happen until the next load (no path, or an unreadable file
+// that could not be set aside and must not be overwritten).
+bool settings_writable();
+
+// Reads "config.json" from the host's configuration directory for this module.
+void load_settings();
+// The same for an explicit path; no path means the host has none.
+void load_settings_at(const std::optional<std::filesystem::path> &path);
+
+// Writes the settings back with the host's safe save (temporary file, backup, rename).
+void save_settings();
+
+void release_settings();
+
+// Moves an unreadable settings file to the first free "config.json.broken[.N]" name beside
+// it, so that a later save cannot destroy the user's bytes.
+bool preserve_broken_settings(const std::filesystem::path &path);
+
+// Keeps a font name only when it is well formed and an installed family; else "".
+std::string sanitize_font_name(std::string_view name);
+
+} // namespace clackery
