@@ -1,0 +1,235 @@
+#include "common/qt_text.h"
+#include "core/settings.h"
+#include "support/log_capture.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+#include <obs.hpp>
+
+#include <string>
+
+using namespace clackery;
+namespace fs = std::filesystem;
+
+namespace {
+
+const char *kBrokenWarning = "[clackery] invalid settings; defaults selected; preserved=%d";
+
+std::string broken_line(int preserved)
+{
+	char text[128];
+	std::snprintf(text, sizeof(text), kBrokenWarning, preserved);
+	return text;
+}
+
+class SettingsTest : public testing::Test {
+protected:
+	void TearDown() override { release_settings(); }
+
+	fs::path config() const { return dir / "config.json"; }
+
+	void load_text(const std::string &json)
+	{
+		write_file(config(), json);
+		load_settings_at(config());
+	}
+
+	std::string str(const char *key) const { return obs_data_get_string(settings(), key); }
+	long long num(const char *key) const { return obs_data_get_int(settings(), key); }
+	bool flag(const char *key) const { return obs_data_get_bool(settings(), key); }
+
+	// The file as libobs reads it back.
+	OBSDataAutoRelease saved() const { return obs_data_create_from_json_file(config().u8string().c_str()); }
+
+	TempDir dir;
+	LogCapture log;
+};
+
+} // namespace
+
+TEST_F(SettingsTest, AbsentFileGivesDefaultsAndTheFirstSaveWritesEveryKey)
+{
+	load_settings_at(config());
+	EXPECT_TRUE(settings_writable());
+	EXPECT_FALSE(fs::exists(config()));
+	EXPECT_EQ(str("mode"), "both");
+	EXPECT_EQ(str("layout"), "jis_tkl");
+	EXPECT_EQ(str("skin"), "cute_strawberry_milk");
+	EXPECT_EQ(str("shortcuts"), "clipstudio");
+	EXPECT_EQ(num("sound_volume"), 30);
+	EXPECT_EQ(str("sound_pack"), "shizuka");
+	EXPECT_TRUE(flag("text_scroll"));
+	EXPECT_TRUE(log.lines().empty());
+
+	save_settings();
+	OBSDataAutoRelease file = saved();
+	ASSERT_TRUE(file);
+	for (const char *key : {"mode",       "layout",         "skin",        "shortcuts",      "speed",
+				"sound",      "kana",           "text_source", "text_color",     "text_font",
+				"text_lines", "text_font_size", "text_width",  "text_direction", "sound_volume",
+				"sound_pack", "run_on_start",   "mask",        "heatmap",        "text_scroll"})
+		EXPECT_TRUE(obs_data_has_user_value(file, key)) << key;
+}
+
+TEST_F(SettingsTest, NormalisesEveryKeyOfTheTable)
+{
+	load_text(R"({"mode":"TEXT","layout":7,"skin":"navy_gold","shortcuts":false,"speed":"yes","sound":false,
+		"kana":1,"text_source":"Keys","text_color":"Dark","text_font":" Sans","text_lines":21,
+		"text_font_size":12.5,"text_width":"80","text_direction":"left","sound_volume":250,
+		"sound_pack":["x"]})");
+	EXPECT_EQ(str("mode"), "both");
+	EXPECT_EQ(str("layout"), "jis_tkl");
+	EXPECT_EQ(str("skin"), "navy_gold");
+	EXPECT_EQ(str("shortcuts"), "clipstudio");
+	EXPECT_TRUE(flag("speed"));
+	EXPECT_FALSE(flag("sound"));
+	EXPECT_FALSE(flag("kana"));
+	EXPECT_EQ(str("text_source"), "dock");
+	EXPECT_EQ(str("text_color"), "white");
+	EXPECT_EQ(str("text_font"), "");
+	EXPECT_EQ(num("text_lines"), 0);
+	EXPECT_EQ(num("text_font_size"), 0);
+	EXPECT_EQ(num("text_width"), 0);
+	EXPECT_EQ(str("text_direction"), "skin");
+	EXPECT_EQ(num("sound_volume"), 100);
+	EXPECT_EQ(str("sound_pack"), "shizuka");
+}
+
+TEST_F(SettingsTest, KeepsValidValues)
+{
+	load_text(R"({"mode":"text","text_source":"keys","text_color":"dark","text_lines":20,
+		"text_font_size":8,"text_width":150.0,"text_direction":"down","sound_volume":-5})");
+	EXPECT_EQ(str("mode"), "text");
+	EXPECT_EQ(str("text_source"), "keys");
+	EXPECT_EQ(str("text_color"), "dark");
+	EXPECT_EQ(num("text_lines"), 20);
+	EXPECT_EQ(num("text_font_size"), 8);
+	EXPECT_EQ(num("text_width"), 150);
+	EXPECT_EQ(str("text_direction"), "down");
+	EXPECT_EQ(num("sound_volume"), 0);
+}
+
+TEST_F(SettingsTest, VolumeOfAnyOtherKindBecomesThirtyAndHugeNumbersClamp)
+{
+	load_text(R"({"sound_volume":"50"})");
+	EXPECT_EQ(num("sound_volume"), 30);
+	load_text(R"({"sound_volume":1e300})");
+	EXPECT_EQ(num("sound_volume"), 100);
+	load_text(R"({"sound_volume":-1e300})");
+	EXPECT_EQ(num("sound_volume"), 0);
+	load_text(R"({"sound_volume":42.9})");
+	EXPECT_EQ(num("sound_volume"), 42);
+}
+
+TEST_F(SettingsTest, ForcedKeysIgnoreTheFileAndAreSavedForced)
+{
+	load_text(R"({"heatmap":true,"mask":true,"run_on_start":true,"text_scroll":false})");
+	EXPECT_FALSE(flag("heatmap"));
+	EXPECT_FALSE(flag("mask"));
+	EXPECT_FALSE(flag("run_on_start"));
+	EXPECT_TRUE(flag("text_scroll"));
+	save_settings();
+	OBSDataAutoRelease file = saved();
+	EXPECT_FALSE(obs_data_get_bool(file, "heatmap"));
+	EXPECT_TRUE(obs_data_get_bool(file, "text_scroll"));
+}
+
+TEST_F(SettingsTest, InstalledFontSurvivesAndItsPaddedFormDoesNot)
+{
+	const auto &families = installed_font_families();
+	if (families.empty())
+		GTEST_SKIP() << "no fonts installed";
+	const std::string family = families.front();
+	load_text("{\"text_font\":\"" + family + "\"}");
+	EXPECT_EQ(str("text_font"), family);
+	load_text("{\"text_font\":\" " + family + "\"}");
+	EXPECT_EQ(str("text_font"), "");
+	load_text(R"({"text_font":"No Such Family 12345"})");
+	EXPECT_EQ(str("text_font"), "");
+}
+
+TEST_F(SettingsTest, UnknownKeysSurviveALoadAndASave)
+{
+	// Arrays of plain values cannot be held by host data objects; ours hold objects.
+	load_text(R"({"mode":"keyboard","future_option":{"nested":[{"a":1},{"b":"2"},{}]},"note":"keep me"})");
+	save_settings();
+	OBSDataAutoRelease file = saved();
+	EXPECT_STREQ(obs_data_get_string(file, "note"), "keep me");
+	OBSDataAutoRelease nested = obs_data_get_obj(file, "future_option");
+	ASSERT_TRUE(nested);
+	OBSDataArrayAutoRelease array = obs_data_get_array(nested, "nested");
+	EXPECT_EQ(obs_data_array_count(array), 3u);
+	EXPECT_STREQ(obs_data_get_string(file, "mode"), "keyboard");
+}
+
+TEST_F(SettingsTest, UnreadableFilesAreSetAsideByteForByte)
+{
+	const std::string huge = "{\"a\":\"" + std::string(0x100000, 'x') + "\"}";
+	for (const std::string &bytes :
+	     {std::string("[]"), std::string(), std::string("{\"mode\":"), huge, std::string("\"just a string\"")}) {
+		LogCapture lines;
+		write_file(config(), bytes);
+		load_settings_at(config());
+		EXPECT_TRUE(settings_writable());
+		EXPECT_FALSE(fs::exists(config()));
+		EXPECT_EQ(read_file(dir / "config.json.broken"), bytes);
+		EXPECT_EQ(lines.count(LOG_WARNING, broken_line(1)), 1);
+		EXPECT_EQ(str("mode"), "both");
+		fs::remove(dir / "config.json.broken");
+	}
+}
+
+TEST_F(SettingsTest, SetAsideTakesTheFirstFreeNumberedName)
+{
+	write_file(dir / "config.json.broken", "old 0");
+	write_file(dir / "config.json.broken.1", "old 1");
+	load_text("not json");
+	EXPECT_EQ(read_file(dir / "config.json.broken.2"), "not json");
+	EXPECT_EQ(read_file(dir / "config.json.broken"), "old 0");
+	EXPECT_EQ(read_file(dir / "config.json.broken.1"), "old 1");
+}
+
+TEST_F(SettingsTest, WithEveryAsideNameTakenSavingIsDisabledAndTheFileKept)
+{
+	write_file(dir / "config.json.broken", "");
+	for (int i = 1; i < 1000; ++i)
+		write_file(dir / ("config.json.broken." + std::to_string(i)), "");
+	load_text("garbage");
+	EXPECT_FALSE(settings_writable());
+	EXPECT_EQ(log.count(LOG_WARNING, broken_line(0)), 1);
+	obs_data_set_string(settings(), "mode", "text");
+	save_settings();
+	EXPECT_EQ(read_file(config()), "garbage");
+}
+
+TEST_F(SettingsTest, NoPathMeansNothingIsEverWritten)
+{
+	load_settings_at(std::nullopt);
+	EXPECT_FALSE(settings_writable());
+	EXPECT_EQ(str("mode"), "both");
+	save_settings();
+	EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+
+TEST_F(SettingsTest, AFailedWriteKeepsThePreviousFileAndIsLogged)
+{
+	load_text(R"({"mode":"text"})");
+	const std::string before = read_file(config());
+	fs::create_directories(dir / "config.json.tmp"); // the temporary file cannot be written
+	obs_data_set_string(settings(), "mode", "keyboard");
+	save_settings();
+	EXPECT_EQ(read_file(config()), before);
+	EXPECT_EQ(log.count(LOG_WARNING, "[clackery] settings save failed"), 1);
+}
+
+TEST_F(SettingsTest, AChangedOptionIsReadBackAfterASave)
+{
+	load_settings_at(config());
+	obs_data_set_string(settings(), "mode", "keyboard");
+	obs_data_set_int(settings(), "text_lines", 4);
+	save_settings();
+	release_settings();
+	load_settings_at(config());
+	EXPECT_EQ(str("mode"), "keyboard");
+	EXPECT_EQ(num("text_lines"), 4);
+}
