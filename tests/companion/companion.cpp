@@ -1,0 +1,91 @@
+// A test-only OBS module that gives host tests what they need of the host: closing the main
+// window on the UI thread (a clean exit that runs the frontend exit event) and pressing
+// registered hotkeys as the frontend's routing would. Never installed by the run command.
+
+#include "websocket_vendor.h"
+
+#include <obs-frontend-api.h>
+#include <obs-module.h>
+
+#include <QMainWindow>
+
+#include <string>
+
+namespace {
+
+obs_module_t *module_pointer = nullptr;
+
+void close_main_window(void *)
+{
+	if (auto *window = static_cast<QMainWindow *>(obs_frontend_get_main_window()))
+		window->close();
+}
+
+void on_close_main_window(obs_data_t *, obs_data_t *response, void *)
+{
+	obs_queue_task(OBS_TASK_UI, close_main_window, nullptr, false);
+	obs_data_set_bool(response, "queued", true);
+}
+
+struct HotkeySearch {
+	std::string name;
+	obs_hotkey_id id = OBS_INVALID_HOTKEY_ID;
+};
+
+bool find_hotkey(void *data, obs_hotkey_id id, obs_hotkey_t *hotkey)
+{
+	auto *search = static_cast<HotkeySearch *>(data);
+	if (search->name != obs_hotkey_get_name(hotkey))
+		return true;
+	search->id = id;
+	return false;
+}
+
+// Presses and releases a hotkey by its registered name, as a user's key press would.
+void on_trigger_hotkey(obs_data_t *request, obs_data_t *response, void *)
+{
+	HotkeySearch search{obs_data_get_string(request, "name")};
+	obs_enum_hotkeys(find_hotkey, &search);
+	const bool found = search.id != OBS_INVALID_HOTKEY_ID;
+	if (found) {
+		obs_hotkey_trigger_routed_callback(search.id, true);
+		obs_hotkey_trigger_routed_callback(search.id, false);
+	}
+	obs_data_set_bool(response, "found", found);
+}
+
+companion::RequestCallback close_callback{on_close_main_window, nullptr};
+companion::RequestCallback hotkey_callback{on_trigger_hotkey, nullptr};
+
+} // namespace
+
+MODULE_EXPORT void obs_module_set_pointer(obs_module_t *module);
+MODULE_EXPORT uint32_t obs_module_ver(void);
+
+void obs_module_set_pointer(obs_module_t *module)
+{
+	module_pointer = module;
+}
+
+obs_module_t *obs_current_module(void)
+{
+	return module_pointer;
+}
+
+uint32_t obs_module_ver(void)
+{
+	return LIBOBS_API_VER;
+}
+
+bool obs_module_load(void)
+{
+	return true;
+}
+
+void obs_module_post_load(void)
+{
+	void *vendor = companion::register_vendor("clackery_test");
+	const bool ok = companion::register_request(vendor, "close_main_window", &close_callback) &&
+			companion::register_request(vendor, "trigger_hotkey", &hotkey_callback);
+	blog(ok ? LOG_INFO : LOG_WARNING, "[clackery-test] companion %s", ok ? "ready" : "could not register");
+}

@@ -1,0 +1,243 @@
+// Starts the real OBS Studio under Xvfb with our module (and the test companion) installed in
+// a private home, connects a real obs-websocket client, and shuts OBS down cleanly through the
+// companion so that the frontend exit event runs.
+
+import { spawn } from 'node:child_process';
+import { once } from 'node:events';
+import fs from 'node:fs';
+import net from 'node:net';
+import os from 'node:os';
+import path from 'node:path';
+import { setTimeout as sleep } from 'node:timers/promises';
+import OBSWebSocket, { EventSubscription } from 'obs-websocket-js';
+
+export const paths = {
+  module: process.env.CLACKERY_MODULE,
+  data: process.env.CLACKERY_DATA_DIR,
+  companion: process.env.CLACKERY_COMPANION,
+};
+
+export function requireBuild() {
+  for (const [name, value] of Object.entries(paths)) {
+    if (!value || !fs.existsSync(value)) {
+      throw new Error(`host tests need CLACKERY_${name.toUpperCase()} (got ${value}); run them through ctest`);
+    }
+  }
+}
+
+async function freePort() {
+  const server = net.createServer();
+  server.listen(0, '127.0.0.1');
+  await once(server, 'listening');
+  const { port } = server.address();
+  server.close();
+  await once(server, 'close');
+  return port;
+}
+
+function installPlugin(home, name, libraryFile, dataDir) {
+  const root = path.join(home, '.config/obs-studio/plugins', name);
+  fs.mkdirSync(path.join(root, 'bin/64bit'), { recursive: true });
+  fs.copyFileSync(libraryFile, path.join(root, 'bin/64bit', `${name}.so`));
+  if (dataDir) fs.cpSync(dataDir, path.join(root, 'data'), { recursive: true });
+  else fs.mkdirSync(path.join(root, 'data'), { recursive: true });
+}
+
+function writeGlobalIni(home, port) {
+  const dir = path.join(home, '.config/obs-studio');
+  fs.mkdirSync(dir, { recursive: true });
+  fs.writeFileSync(path.join(dir, 'global.ini'), [
+    '[General]', 'FirstRun=true', '',
+    '[OBSWebSocket]', 'FirstLoad=false', 'ServerEnabled=true', 'AuthRequired=false', `ServerPort=${port}`, '',
+  ].join('\n'));
+}
+
+// Xvfb picks a free display itself and tells us which through a pipe.
+async function startXvfb(logFile) {
+  const out = fs.openSync(logFile, 'a');
+  const xvfb = spawn('Xvfb', ['-displayfd', '3', '-screen', '0', '1920x1080x24', '-nolisten', 'tcp', '+extension', 'GLX'],
+    { stdio: ['ignore', out, out, 'pipe'] });
+  let text = '';
+  xvfb.stdio[3].setEncoding('utf8');
+  for await (const chunk of xvfb.stdio[3]) {
+    text += chunk;
+    if (text.includes('\n')) break;
+  }
+  const display = Number.parseInt(text, 10);
+  if (!Number.isInteger(display)) {
+    xvfb.kill('SIGKILL');
+    throw new Error(`Xvfb gave no display (${JSON.stringify(text)})`);
+  }
+  return { process: xvfb, display };
+}
+
+function exited(child) {
+  if (child.exitCode !== null || child.signalCode !== null) return Promise.resolve();
+  return once(child, 'exit');
+}
+
+export class ObsHost {
+  constructor(fields) {
+    Object.assign(this, fields);
+    this.stopped = false;
+  }
+
+  get configDir() { return path.join(this.home, '.config/obs-studio/plugin_config/clackery'); }
+  get configFile() { return path.join(this.configDir, 'config.json'); }
+
+  log() { return fs.readFileSync(this.logFile, 'utf8'); }
+
+  // Lines of ours, without the host's level prefix.
+  clackeryLines() {
+    return this.log().split('\n').filter((line) => line.includes('[clackery] '))
+      .map((line) => line.slice(line.indexOf('[clackery] ')));
+  }
+
+  async callVendor(vendorName, requestType, requestData) {
+    const args = { vendorName, requestType };
+    // obs-websocket refuses an empty object here.
+    if (requestData && Object.keys(requestData).length > 0) args.requestData = requestData;
+    const reply = await this.client.call('CallVendorRequest', args);
+    return reply.responseData;
+  }
+
+  // Closes the main window from inside OBS and waits for the process to end.
+  async stop({ timeoutMs = 60000 } = {}) {
+    if (this.stopped) return this.exit;
+    this.stopped = true;
+    try {
+      await this.callVendor('clackery_test', 'close_main_window');
+    } catch (error) {
+      this.obs.kill('SIGKILL');
+      throw new Error(`could not ask OBS to close: ${error.message}`);
+    } finally {
+      this.client.disconnect().catch(() => {});
+    }
+    const timer = sleep(timeoutMs, 'timeout', { ref: false });
+    const result = await Promise.race([exited(this.obs).then(() => 'exited'), timer]);
+    if (result === 'timeout') {
+      this.obs.kill('SIGKILL');
+      await exited(this.obs);
+    }
+    await this.stopXvfb();
+    this.exit = { code: this.obs.exitCode, signal: this.obs.signalCode, timedOut: result === 'timeout' };
+    if (this.exit.timedOut) throw new Error(`OBS did not exit within ${timeoutMs} ms; log at ${this.logFile}`);
+    return this.exit;
+  }
+
+  async kill() {
+    if (!this.stopped) {
+      this.stopped = true;
+      await this.client.disconnect().catch(() => {});
+      this.obs.kill('SIGKILL');
+      await exited(this.obs);
+    }
+    await this.stopXvfb();
+  }
+
+  async stopXvfb() {
+    if (this.xvfb.exitCode === null && this.xvfb.signalCode === null) {
+      this.xvfb.kill('SIGTERM');
+      await exited(this.xvfb);
+    }
+  }
+
+  // Removes the private folder unless the caller wants to keep it for a look.
+  cleanup() {
+    if (process.env.CLACKERY_KEEP_HOMES === '1') {
+      console.log(`kept test home ${this.root}`);
+      return;
+    }
+    fs.rmSync(this.root, { recursive: true, force: true });
+  }
+}
+
+// options:
+//   home        reuse this private folder (a restart keeps config and plug-ins)
+//   config      text written to our config.json before start (undefined: leave as is)
+//   env         extra environment for OBS
+//   module      install our module (default true)
+//   companion   install the test companion (default true)
+//   subscribe   obs-websocket event subscriptions (default: vendor events)
+export async function startObs(options = {}) {
+  requireBuild();
+  const root = options.root ?? fs.mkdtempSync(path.join(os.tmpdir(), 'clackery-host-'));
+  const home = path.join(root, 'home');
+  const runtime = path.join(root, 'run');
+  fs.mkdirSync(home, { recursive: true });
+  fs.mkdirSync(runtime, { recursive: true, mode: 0o700 });
+  const port = await freePort();
+  writeGlobalIni(home, port);
+
+  const plugins = path.join(home, '.config/obs-studio/plugins');
+  fs.rmSync(plugins, { recursive: true, force: true });
+  if (options.module !== false) installPlugin(home, 'clackery', paths.module, options.dataDir ?? paths.data);
+  if (options.companion !== false) installPlugin(home, 'clackery_test_companion', paths.companion, null);
+
+  if (options.config !== undefined) {
+    const dir = path.join(home, '.config/obs-studio/plugin_config/clackery');
+    fs.mkdirSync(dir, { recursive: true });
+    fs.writeFileSync(path.join(dir, 'config.json'), options.config);
+  }
+
+  const logFile = path.join(root, `obs-${Date.now()}.log`);
+  const xvfb = await startXvfb(path.join(root, 'xvfb.log'));
+  const out = fs.openSync(logFile, 'a');
+  const env = {
+    ...process.env,
+    HOME: home,
+    XDG_CONFIG_HOME: path.join(home, '.config'),
+    XDG_RUNTIME_DIR: runtime,
+    DISPLAY: `:${xvfb.display}`,
+    QT_QPA_PLATFORM: 'xcb',
+  };
+  // Test mode only when a test asks for it.
+  delete env.CLACKERY_TEST_HOOKS;
+  delete env.CLACKERY_TEST_NO_HOOK;
+  Object.assign(env, options.env);
+  const obs = spawn('obs', ['--multi', '--disable-updater', '--disable-missing-files-check', '--websocket_port', String(port)],
+    { env, cwd: home, stdio: ['ignore', out, out] });
+
+  const client = new OBSWebSocket();
+  const deadline = Date.now() + 60000;
+  for (;;) {
+    if (obs.exitCode !== null || obs.signalCode !== null) {
+      xvfb.process.kill('SIGTERM');
+      throw new Error(`OBS ended during start-up; log at ${logFile}`);
+    }
+    try {
+      await client.connect(`ws://127.0.0.1:${port}`, undefined,
+        { eventSubscriptions: options.subscribe ?? EventSubscription.Vendors });
+      break;
+    } catch (error) {
+      // Only a refused connection means "not up yet"; anything else is a real fault.
+      if (error.code !== -1) {
+        obs.kill('SIGKILL');
+        xvfb.process.kill('SIGTERM');
+        throw new Error(`obs-websocket refused the client: ${error.code} ${error.message}; log at ${logFile}`);
+      }
+      if (Date.now() > deadline) {
+        obs.kill('SIGKILL');
+        xvfb.process.kill('SIGTERM');
+        throw new Error(`obs-websocket did not answer within 60 s; log at ${logFile}`);
+      }
+      await sleep(100);
+    }
+  }
+  const host = new ObsHost({ root, home, port, obs, xvfb: xvfb.process, display: xvfb.display, client, logFile });
+  if (options.companion !== false) await host.waitForLog('[clackery-test] companion ready');
+  return host;
+}
+
+ObsHost.prototype.waitForLog = async function waitForLog(text, timeoutMs = 20000) {
+  const deadline = Date.now() + timeoutMs;
+  while (!this.log().includes(text)) {
+    if (Date.now() > deadline) throw new Error(`log never showed ${JSON.stringify(text)}; log at ${this.logFile}`);
+    await sleep(50);
+  }
+};
+
+// Counts lines of ours that equal `text` exactly.
+export function countLines(lines, text) {
+  return lines.filter((line) => line === text).length;
+}
