@@ -1,0 +1,44 @@
+# Shared by the run and test commands: package installs and the build.
+# shellcheck shell=bash
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+BUILD_DIR=${CLACKERY_BUILD_DIR:-$ROOT/build}
+
+say() { printf '\n== %s\n' "$*"; }
+
+as_root() {
+	if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+# Installs the Debian packages that are missing; does nothing (and needs no network) when all
+# are present.
+ensure_packages() {
+	local missing=()
+	for pkg in "$@"; do
+		dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
+	done
+	[ ${#missing[@]} -eq 0 ] && return 0
+	say "installing ${missing[*]}"
+	as_root apt-get update -qq
+	as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# What building and running the module needs: the host, its development files, Qt and Xvfb.
+RUN_PACKAGES=(build-essential cmake ninja-build pkg-config obs-studio libobs-dev qtbase5-dev
+	xvfb xauth libgl1-mesa-dri mesa-utils imagemagick x11-utils)
+
+ensure_node() {
+	if ! command -v node >/dev/null 2>&1; then
+		ensure_packages nodejs npm
+	fi
+	if [ ! -d "$ROOT/node_modules/obs-websocket-js" ] || [ "$ROOT/package-lock.json" -nt "$ROOT/node_modules/.package-lock.json" ]; then
+		say "installing the Node tools"
+		(cd "$ROOT" && npm ci --no-audit --no-fund --loglevel=error)
+	fi
+}
+
+build_module() {
+	say "building in $BUILD_DIR"
+	cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+	cmake --build "$BUILD_DIR" -j"$(nproc)"
+}

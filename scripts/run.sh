@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# The main job on a fresh Debian 12 machine: installs what is needed, builds, installs the
+# module into a user plug-in folder and starts OBS Studio with it. With a display OBS opens
+# normally; without one it runs under Xvfb in a private home and a screenshot is saved.
+# OBS keeps running until you stop it (Ctrl+C). `--once` stops after the screenshot.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/lib/common.sh"
+
+ONCE=0
+[ "${1:-}" = "--once" ] && ONCE=1
+
+ensure_packages "${RUN_PACKAGES[@]}"
+build_module
+
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+	say "installing into $HOME/.config/obs-studio/plugins/clackery"
+	cmake --install "$BUILD_DIR" --prefix "$HOME/.config/obs-studio/plugins/clackery" >/dev/null
+	say "starting OBS; the log is in $HOME/.config/obs-studio/logs/"
+	exec obs
+fi
+
+RUN_DIR=${CLACKERY_RUN_DIR:-/tmp/clackery-run}
+PORT=${CLACKERY_WEBSOCKET_PORT:-4455}
+HOME_DIR=$RUN_DIR/home
+LOG=$RUN_DIR/obs.log
+SHOT=$RUN_DIR/obs-window.png
+mkdir -p "$HOME_DIR/.config/obs-studio" "$RUN_DIR/xdg"
+chmod 700 "$RUN_DIR/xdg"
+rm -f "$LOG" "$SHOT"
+
+say "no display: private home $HOME_DIR under Xvfb"
+cmake --install "$BUILD_DIR" --prefix "$HOME_DIR/.config/obs-studio/plugins/clackery" >/dev/null
+cat >"$HOME_DIR/.config/obs-studio/global.ini" <<INI
+[General]
+FirstRun=true
+
+[OBSWebSocket]
+FirstLoad=false
+ServerEnabled=true
+AuthRequired=false
+ServerPort=$PORT
+INI
+
+exec 3< <(Xvfb -displayfd 1 -screen 0 1920x1080x24 -nolisten tcp +extension GLX 2>"$RUN_DIR/xvfb.log")
+XVFB_PID=$!
+read -r DISPLAY_NUMBER <&3
+export DISPLAY=:$DISPLAY_NUMBER
+
+env HOME="$HOME_DIR" XDG_CONFIG_HOME="$HOME_DIR/.config" XDG_RUNTIME_DIR="$RUN_DIR/xdg" QT_QPA_PLATFORM=xcb \
+	obs --multi --disable-updater --disable-missing-files-check --websocket_port "$PORT" >"$LOG" 2>&1 &
+OBS_PID=$!
+
+stop_all() {
+	trap - INT TERM EXIT
+	if kill -0 "$OBS_PID" 2>/dev/null; then
+		kill -INT "$OBS_PID" 2>/dev/null || true
+		for _ in $(seq 1 100); do kill -0 "$OBS_PID" 2>/dev/null || break; sleep 0.1; done
+		kill -KILL "$OBS_PID" 2>/dev/null || true
+	fi
+	kill "$XVFB_PID" 2>/dev/null || true
+}
+trap stop_all INT TERM EXIT
+
+# Wait for our module's load line and for the main window to be mapped.
+for _ in $(seq 1 600); do
+	grep -q '\[clackery\] plugin loaded' "$LOG" 2>/dev/null && xwininfo -root -tree 2>/dev/null | grep -q 'OBS ' && break
+	kill -0 "$OBS_PID" 2>/dev/null || { cat "$LOG"; echo "OBS ended during start-up" >&2; exit 1; }
+	sleep 0.1
+done
+grep -q '\[clackery\] plugin loaded' "$LOG" || { echo "the module did not load; see $LOG" >&2; exit 1; }
+sleep 1 # let the first frames paint before the picture
+import -window root "$SHOT"
+
+say "OBS is running with Clackery (display $DISPLAY, obs-websocket on port $PORT)"
+grep '\[clackery\]' "$LOG" | sed 's/^/  /'
+echo "  log:        $LOG"
+echo "  screenshot: $SHOT"
+
+if [ "$ONCE" -eq 1 ]; then
+	exit 0
+fi
+echo "  press Ctrl+C to stop"
+wait "$OBS_PID"
