@@ -9,6 +9,6 @@
 namespace soundgen {
 
 // Writes a table of measurements and one line per problem; true when there is none.
-bool check_packs(const std::filesystem::path& root, std::ostream& report);
+bool check_packs(const std::filesystem::path &root, std::ostream &report);
 
-}  // namespace soundgen
+} // namespace soundgen

@@ -18,22 +18,22 @@ double exp_negative(double x);
 
 // SplitMix64: small, fast and fully specified, so a seed names one noise sequence forever.
 struct Rng {
-    std::uint64_t state;
-    std::uint64_t next();
-    // Uniform in [-1, 1).
-    double symmetric();
+	std::uint64_t state;
+	std::uint64_t next();
+	// Uniform in [-1, 1).
+	double symmetric();
 };
 
 // 64-bit FNV-1a of a text, used to give each sound its own seed.
-std::uint64_t fnv1a(const char* text);
+std::uint64_t fnv1a(const char *text);
 
 // One-pole low-pass filter; a high-pass is the input minus its low-pass.
 struct OnePole {
-    double coefficient = 0.0;
-    double state = 0.0;
-    static OnePole at(double cutoff_hz);
-    double low(double x);
-    double high(double x) { return x - low(x); }
+	double coefficient = 0.0;
+	double state = 0.0;
+	static OnePole at(double cutoff_hz);
+	double low(double x);
+	double high(double x) { return x - low(x); }
 };
 
-}  // namespace soundgen
+} // namespace soundgen

@@ -8,11 +8,10 @@
 
 namespace soundgen {
 
-std::vector<std::uint8_t> encode_wav(const std::vector<std::int16_t>& samples);
+std::vector<std::uint8_t> encode_wav(const std::vector<std::int16_t> &samples);
 
 // Parses bytes written by encode_wav. Anything else (another format, an extra chunk, a RIFF
 // size that is not the file length minus 8, more than two seconds) fails with a reason.
-bool decode_wav(const std::vector<std::uint8_t>& bytes, std::vector<std::int16_t>& samples,
-                std::string& error);
+bool decode_wav(const std::vector<std::uint8_t> &bytes, std::vector<std::int16_t> &samples, std::string &error);
 
-}  // namespace soundgen
+} // namespace soundgen
