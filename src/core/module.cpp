@@ -1,6 +1,8 @@
 // The module's entry points: start-up and shutdown as two ordered lists.
 
 #include "common/log.h"
+#include "core/catalogues.h"
+#include "core/data_files.h"
 #include "core/module_state.h"
 #include "core/runtime_state.h"
 #include "core/settings.h"
@@ -90,12 +92,24 @@ void shutdown_and_unregister(void *)
 bool load_module()
 {
 	load_settings();
+	load_text_layout();
+	// Gathered for the dock's selectors; released once the dock is built.
+	DockCatalogues for_dock;
+	for_dock.sound_packs = load_sound_packs();
 	set_running(true);
+
+	for_dock.skins = list_skins();
+	correct_skin_setting(for_dock.skins);
+	for_dock.shortcut_sheets = list_shortcut_sheets();
+	correct_shortcuts_setting(for_dock.shortcut_sheets);
 
 	RuntimeState &state = runtime_state();
 	state.auto_hidden = true;
 	state.hidden = true;
 	state.paused = true;
+
+	for_dock.skin_names = skin_display_names(for_dock.skins);
+	for_dock.layouts = list_layouts();
 
 	test_without_os_hook = env_is_one("CLACKERY_TEST_HOOKS") && env_is_one("CLACKERY_TEST_NO_HOOK");
 
