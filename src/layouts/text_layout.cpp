@@ -1,6 +1,6 @@
 #include "layouts/text_layout.h"
 
-#include <algorithm>
+#include <utility>
 
 namespace clackery {
 namespace {
@@ -21,13 +21,6 @@ const TextLayout &text_layout()
 void install_text_layout(TextLayout layout)
 {
 	installed() = std::move(layout);
-}
-
-const LayoutEntry *find_layout_entry(const TextLayout &layout, std::string_view code)
-{
-	const auto it =
-	    std::find_if(layout.begin(), layout.end(), [&](const LayoutEntry &entry) { return entry.code == code; });
-	return it == layout.end() ? nullptr : &*it;
 }
 
 } // namespace clackery

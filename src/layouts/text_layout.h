@@ -4,7 +4,6 @@
 
 #include "common/records.h"
 
-#include <string_view>
 #include <vector>
 
 namespace clackery {
@@ -14,8 +13,5 @@ using TextLayout = std::vector<LayoutEntry>;
 // Empty until a layout is installed; an empty layout types no characters from key labels.
 const TextLayout &text_layout();
 void install_text_layout(TextLayout layout);
-
-// The first entry with this code, or null.
-const LayoutEntry *find_layout_entry(const TextLayout &layout, std::string_view code);
 
 } // namespace clackery

@@ -2,7 +2,6 @@
 #include "layouts/json_builders.h"
 #include "layouts/json_reader.h"
 #include "layouts/layout_files.h"
-#include "layouts/text_layout.h"
 
 #include <gtest/gtest.h>
 
@@ -107,15 +106,3 @@ TEST(LayoutFiles, ALinkedLayoutFileIsReadLikeAnyOther)
 	EXPECT_EQ(list_layouts_in(dir / "layouts"), std::vector<std::string>{"linked"});
 }
 #endif
-
-TEST(TextLayout, IsReplacedWhole)
-{
-	install_text_layout({{"KeyA", "A", "A"}, {"Digit1", "1", "!"}});
-	ASSERT_NE(find_layout_entry(text_layout(), "Digit1"), nullptr);
-	EXPECT_EQ(find_layout_entry(text_layout(), "Digit1")->shift, "!");
-	install_text_layout({{"KeyB", "B", "B"}});
-	EXPECT_EQ(text_layout().size(), 1U);
-	EXPECT_EQ(find_layout_entry(text_layout(), "KeyA"), nullptr);
-	install_text_layout({});
-	EXPECT_TRUE(text_layout().empty());
-}
