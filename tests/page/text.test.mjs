@@ -168,3 +168,14 @@ test('an empty field fades away instead of showing an empty box', async () => {
   await feed.text({ op: 'preedit', text: '', caret: 0, preedit: 'あ', cursor: 1 });
   assert.equal(await page.locator('#textbox.empty').count(), 0);
 });
+
+test('the periodic state does not redraw the field or replay the commit flash', async () => {
+  await feed.state({ textDirection: 'up' });
+  await feed.text({ op: 'commit', text: '漢字', caret: 2, committed: '漢字' });
+  await page.evaluate(() => { document.querySelector('#text-content .fresh').dataset.mark = 'first'; });
+  await feed.state({ textDirection: 'up' });
+  assert.equal(await page.locator('#text-content .fresh[data-mark="first"]').count(), 1);
+  await feed.state({ textDirection: 'down' });
+  assert.equal(await page.locator('#text-content .fresh').count(), 0, 'a redraw shows the commit without flashing it again');
+  assert.deepEqual(await readField(), ['漢字|']);
+});

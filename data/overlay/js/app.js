@@ -31,6 +31,7 @@
     sheet: new Map(),
     sheetId: 'none',
     buildKey: '',
+    skinKey: '',
     layout: null,
   };
 
@@ -79,8 +80,12 @@
     model.state = s;
 
     const skin = pickSkin(s.skin);
-    C.skin.applySkin(overlay, skin, s.textColor);
-    $('ornament').textContent = skin.ornament;
+    const skinKey = s.skin + '|' + s.textColor;
+    if (skinKey !== model.skinKey) {
+      model.skinKey = skinKey;
+      C.skin.applySkin(overlay, skin, s.textColor);
+      $('ornament').textContent = skin.ornament;
+    }
 
     const layout = pickLayout(s.layout);
     model.layout = layout;

@@ -23,9 +23,12 @@
     let frame = { op: '', text: '', preedit: '', committed: '', caret: 0, cursor: 0 };
     let opts = { fontSize: 34, lines: 3, widthPx: 800, direction: 'up', scroll: true, font: '' };
     let offset = 0;
+    let shown = null; // the frame last drawn, so a redraw does not replay the commit flash
 
     function setOptions(next) {
-      opts = Object.assign({}, opts, next);
+      const merged = Object.assign({}, opts, next);
+      if (JSON.stringify(merged) === JSON.stringify(opts) && shown) return;
+      opts = merged;
       box.style.fontSize = opts.fontSize + 'px';
       box.style.width = Math.round(opts.widthPx) + 'px';
       box.style.height = Math.round(fieldHeight(opts.fontSize, opts.lines)) + 'px';
@@ -53,7 +56,7 @@
       const before = text.slice(0, caret);
       const after = text.slice(caret);
       const out = [];
-      const fresh = op === 'commit' && committed.length > 0 && committed.length <= before.length &&
+      const fresh = frame !== shown && op === 'commit' && committed.length > 0 && committed.length <= before.length &&
         before.endsWith(committed) ? committed.length : 0;
       out.push({ text: before.slice(0, before.length - fresh) });
       if (fresh) out.push({ text: before.slice(before.length - fresh), cls: 'fresh' });
@@ -100,6 +103,7 @@
         });
       }
       if (opts.direction === 'down') paragraphs.reverse();
+      shown = frame;
       const frag = document.createDocumentFragment();
       for (const nodes of paragraphs) {
         const line = document.createElement('div');
