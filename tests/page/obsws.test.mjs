@@ -8,12 +8,15 @@ import { stageData, launch, openPage, litCodes, baseState } from './helpers.mjs'
 
 let staged;
 let context;
+const servers = [];
 
 before(async () => {
   staged = stageData();
   context = await launch();
 });
 after(async () => {
+  // A failed test must not leave a server keeping the runner alive.
+  await Promise.all(servers.map((s) => s.close()));
   await context.close();
   staged.cleanup();
 });
@@ -54,7 +57,8 @@ function fakeObs({ password = 'パスワード😀', state = baseState() } = {})
       }
     });
   });
-  return new Promise((resolve) => server.on('listening', () => resolve({
+  let closed = null;
+  return new Promise((resolve) => server.on('listening', () => resolve(servers[servers.push({
     url: `ws://127.0.0.1:${server.address().port}`,
     log,
     vendorEvent(vendorName, eventType, eventData) {
@@ -68,8 +72,11 @@ function fakeObs({ password = 'パスワード😀', state = baseState() } = {})
         await new Promise((r) => { waiters.push(r); setTimeout(r, 50); });
       }
     },
-    close: () => new Promise((r) => { for (const s of log.sockets) s.terminate(); server.close(r); }),
-  })));
+    close() {
+      if (!closed) closed = new Promise((r) => { for (const s of log.sockets) s.terminate(); server.close(r); });
+      return closed;
+    },
+  }) - 1])));
 }
 
 test('logs in with the password, asks for the state and follows vendor events', async () => {

@@ -2,7 +2,7 @@
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import path from 'node:path';
-import { stageData, launch, openPage, litCodes, readJson, envelopeJson, baseState, FROM } from './helpers.mjs';
+import { stageData, launch, openPage, litCodes, readJson, envelopeJson, baseState, feeder, FROM } from './helpers.mjs';
 
 let staged;
 let context;
@@ -183,6 +183,22 @@ test('the toast leaves after a moment', async () => {
   assert.equal(await page.locator('#toast.show').count(), 1);
   await page.clock.runFor(2500);
   assert.equal(await page.locator('#toast.show').count(), 0);
+  assert.deepEqual(errors, []);
+  await page.close();
+});
+
+test('in a smaller window the whole stage scales down to fit', async () => {
+  const page = await context.newPage();
+  const errors = [];
+  page.on('pageerror', (e) => errors.push(e.message));
+  await page.setViewportSize({ width: 960, height: 540 });
+  await page.goto(staged.url);
+  await feeder(page).state({});
+  const box = await page.evaluate(() => {
+    const r = document.getElementById('plate').getBoundingClientRect();
+    return { left: r.left, right: r.right, bottom: r.bottom };
+  });
+  assert.ok(box.left > 0 && box.right < 960 && box.bottom < 540, JSON.stringify(box));
   assert.deepEqual(errors, []);
   await page.close();
 });
