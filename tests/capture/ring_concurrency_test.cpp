@@ -23,7 +23,7 @@ namespace clackery {
 namespace {
 
 #ifdef CLACKERY_UNDER_TSAN
-constexpr std::uint32_t RECORDS = 400000; // the sanitizer runs everything many times slower
+constexpr std::uint32_t RECORDS = 1000000; // the sanitizer runs everything many times slower
 #else
 constexpr std::uint32_t RECORDS = 4000000;
 #endif
