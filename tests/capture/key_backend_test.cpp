@@ -176,11 +176,5 @@ TEST_F(PosixHook, LostSourceEndsTheThreadWithItsError)
 	EXPECT_FALSE(ring->hook.thread.joinable());
 }
 
-TEST(PosixKeyProbe, NothingIsDownWithoutAKeySource)
-{
-	EXPECT_FALSE(key_is_down(0x41));
-	EXPECT_FALSE(key_is_down(0xA0));
-}
-
 } // namespace
 } // namespace clackery

@@ -101,30 +101,6 @@ TEST(KeyNames, ExportedTableHasUniqueKeysAndNames)
 	EXPECT_EQ(names.size(), 124u);
 }
 
-TEST(KeyNames, ExtendedFlagSeparatesSharedScanCodes)
-{
-	struct Case {
-		std::uint32_t scancode;
-		const char *plain;
-		const char *extended;
-	};
-	for (const Case &c : std::initializer_list<Case>{{0x1C, "Enter", "NumpadEnter"},
-							 {0x1D, "ControlLeft", "ControlRight"},
-							 {0x38, "AltLeft", "AltRight"},
-							 {0x35, "Slash", "NumpadDivide"},
-							 {0x37, "NumpadMultiply", "PrintScreen"},
-							 {0x47, "Numpad7", "Home"},
-							 {0x48, "Numpad8", "ArrowUp"},
-							 {0x4B, "Numpad4", "ArrowLeft"},
-							 {0x52, "Numpad0", "Insert"},
-							 {0x53, "NumpadDecimal", "Delete"}}) {
-		EXPECT_STREQ(name_key(c.scancode, false, 0), c.plain);
-		EXPECT_STREQ(name_key(c.scancode, true, 0), c.extended);
-	}
-	EXPECT_STREQ(name_key(0x36, false, 0xA1), "ShiftRight");
-	EXPECT_EQ(name_key(0x4C, true, 0), nullptr) << "no extended keypad 5";
-}
-
 TEST(KeyNames, JapaneseKeysAreNamedByScanCode)
 {
 	EXPECT_STREQ(name_key(0x70, false, 0xF2), "KanaMode");
@@ -201,12 +177,6 @@ TEST(KeyNames, EveryVirtualKeyHasExactlyTheTablesNameWhenThereIsNoScanCode)
 	}
 	EXPECT_EQ(name_from_vk(256, false), nullptr);
 	EXPECT_EQ(name_from_vk(0x10041, false), nullptr);
-}
-
-TEST(KeyNames, NamesAreStaticStrings)
-{
-	EXPECT_EQ(name_key(0x1E, false, 0x41), name_key(0x1E, false, 0x41));
-	EXPECT_EQ(name_from_vk(0x41, false), name_from_vk(0x41, true));
 }
 
 TEST(Modifiers, ClassesOfTheEightModifierNames)

@@ -190,23 +190,6 @@ TEST_F(RingTest, DrainEmptiesTheRingWithoutCounting)
 	EXPECT_FALSE(pop_record(*ring, out));
 }
 
-TEST_F(RingTest, IndicesRunOnPastTheCapacity)
-{
-	const std::uint64_t word = bump_generation(*ring, true);
-	KeyRecord out;
-	for (std::uint32_t n = 0; n < 3 * RING_CAPACITY + 5; ++n) {
-		push_record(*ring, numbered(n), word);
-		ASSERT_TRUE(pop_record(*ring, out));
-		ASSERT_EQ(out.scancode, n);
-	}
-	EXPECT_EQ(ring->write_index.load(), 3 * RING_CAPACITY + 5);
-}
-
-TEST(GlobalRing, IsOneObjectForTheLifeOfTheLibrary)
-{
-	EXPECT_EQ(&key_ring(), &key_ring());
-}
-
 TEST(CaptureClock, FileTimeOfTheUnixEpochIsZero)
 {
 	EXPECT_EQ(filetime_to_unix_ms(116444736000000000ull), 0.0);
