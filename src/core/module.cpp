@@ -1,5 +1,7 @@
 // The module's entry points: start-up and shutdown as two ordered lists.
 
+#include "capture/hook_thread.h"
+#include "capture/ring.h"
 #include "common/log.h"
 #include "core/catalogues.h"
 #include "core/data_files.h"
@@ -51,12 +53,22 @@ void delete_tick_timer()
 	}
 }
 
+void log_hook_result(bool hook_ok)
+{
+	if (!hook_ok)
+		log_line(LOG_WARNING, "hook failed error=%lu", static_cast<unsigned long>(hook_last_error(key_ring())));
+	else if (test_without_os_hook)
+		log_line(LOG_INFO, "test OS hook disabled; queue thread active");
+	else
+		log_line(LOG_INFO, "hook installed");
+}
+
 void log_totals()
 {
 	const DeliveryCounters &counters = delivery_counters();
-	const unsigned long long dropped = 0;
+	const RingCounters ring = read_ring_counters(key_ring());
 	log_line(LOG_INFO, "totals sent=%llu dropped=%llu unknown=%llu", static_cast<unsigned long long>(counters.sent),
-		 dropped, static_cast<unsigned long long>(counters.unknown));
+		 static_cast<unsigned long long>(ring.dropped), static_cast<unsigned long long>(counters.unknown));
 }
 
 // Runs once, on the UI thread, at the exit event or at unload, whichever comes first.
@@ -65,7 +77,9 @@ void shutdown_module()
 	if (!is_running())
 		return;
 	set_running(false);
+	bump_generation(key_ring(), false); // the hook stops queueing
 	delete_tick_timer();
+	stop_hook_thread(key_ring());
 	save_settings();
 	log_totals();
 	release_settings();
@@ -112,6 +126,10 @@ bool load_module()
 	for_dock.layouts = list_layouts();
 
 	test_without_os_hook = env_is_one("CLACKERY_TEST_HOOKS") && env_is_one("CLACKERY_TEST_NO_HOOK");
+	const bool hook_ok = start_hook_thread(key_ring(), !test_without_os_hook);
+	// Capture opens only once the user resumes.
+	bump_generation(key_ring(), !state.paused);
+	log_hook_result(hook_ok);
 
 	start_tick_timer();
 	obs_frontend_add_event_callback(on_frontend_event, nullptr);
