@@ -1,6 +1,7 @@
 // The module's entry points: start-up and shutdown as two ordered lists.
 
 #include "common/log.h"
+#include "core/dock_host.h"
 #include "core/module_state.h"
 #include "core/runtime_state.h"
 #include "core/settings.h"
@@ -49,6 +50,14 @@ void delete_tick_timer()
 	}
 }
 
+// What the dock's controls call in the core.
+DockCallbacks dock_callbacks()
+{
+	DockCallbacks callbacks;
+	callbacks.add_overlay = [] { add_overlay_with_notice(); };
+	return callbacks;
+}
+
 void log_totals()
 {
 	const DeliveryCounters &counters = delivery_counters();
@@ -65,6 +74,7 @@ void shutdown_module()
 	set_running(false);
 	delete_tick_timer();
 	save_settings();
+	remove_dock();
 	log_totals();
 	release_settings();
 }
@@ -96,6 +106,11 @@ bool load_module()
 	state.auto_hidden = true;
 	state.hidden = true;
 	state.paused = true;
+
+	// The layout list, the skin and sheet catalogues, the skin names and the sound packs of the
+	// earlier steps fill this; the dock only reads it while it is built.
+	DockCatalogues catalogues;
+	create_dock(dock_callbacks(), catalogues);
 
 	test_without_os_hook = env_is_one("CLACKERY_TEST_HOOKS") && env_is_one("CLACKERY_TEST_NO_HOOK");
 
