@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QByteArray>
 #include <QDockWidget>
+#include <QFormLayout>
 #include <QLayout>
 #include <QPixmap>
 #include <QScreen>
@@ -69,13 +70,18 @@ bool grab_floating_frame(QDockWidget *frame, std::string &image_data, int &width
 // Remembers the content's size and the scroll area's state, and puts them back on leaving.
 class ContentRestore {
 public:
-	ContentRestore(QWidget *widget, QScrollArea *area)
-	    : content(widget), scroll(area), size(widget->size()), resizable(area->widgetResizable()),
-	      horizontal(area->horizontalScrollBar()->value()), vertical(area->verticalScrollBar()->value())
+	// `content_size` and `form_wrap` are what they were before the grab touched the form.
+	ContentRestore(QWidget *widget, QScrollArea *area, QFormLayout *form_layout,
+		       QFormLayout::RowWrapPolicy form_wrap, QSize content_size)
+	    : content(widget), scroll(area), form(form_layout), size(content_size), resizable(area->widgetResizable()),
+	      horizontal(area->horizontalScrollBar()->value()), vertical(area->verticalScrollBar()->value()),
+	      wrap(form_wrap)
 	{
 	}
 	~ContentRestore()
 	{
+		if (form)
+			form->setRowWrapPolicy(wrap);
 		content->resize(size);
 		content->layout()->activate();
 		scroll->setWidgetResizable(resizable);
@@ -88,10 +94,12 @@ public:
 private:
 	QWidget *content;
 	QScrollArea *scroll;
+	QFormLayout *form;
 	QSize size;
 	bool resizable;
 	int horizontal;
 	int vertical;
+	QFormLayout::RowWrapPolicy wrap;
 };
 
 } // namespace
@@ -152,6 +160,40 @@ bool encode_png_base64(const QPixmap &pixmap, std::string &image_data, int &widt
 	return true;
 }
 
+// Lays the content out at its natural size, renders it, and puts the content, the scroll area
+// and the scroll positions back as they were, without returning to the event loop in between.
+bool render_natural_content(TextDock *dock, QPixmap &pixmap)
+{
+	QWidget *content = dock->content;
+	QLayout *layout = content->layout();
+	const QSize content_size = content->size();
+	// A narrow dock stacks the form's labels above their fields; the natural layout has them
+	// beside.
+	auto *form = content->findChild<QFormLayout *>();
+	const QFormLayout::RowWrapPolicy wrap = form ? form->rowWrapPolicy() : QFormLayout::DontWrapRows;
+	if (form)
+		form->setRowWrapPolicy(QFormLayout::DontWrapRows);
+	dock->ensurePolished();
+	content->ensurePolished();
+	layout->activate();
+	QSize size = layout->totalSizeHint().expandedTo(layout->totalMinimumSize());
+	size = size.expandedTo(QSize(kMinGrabWidth, kMinGrabHeight));
+	if (size.width() > kMaxGrabWidth || size.height() > kMaxGrabHeight) {
+		if (form)
+			form->setRowWrapPolicy(wrap);
+		return false;
+	}
+	const ContentRestore restore(content, dock->scroll, form, wrap, content_size);
+	dock->scroll->setWidgetResizable(false);
+	content->resize(size);
+	layout->activate();
+	pixmap = QPixmap(content->size());
+	if (pixmap.isNull())
+		return false;
+	render_into(pixmap, content, dock->palette().color(QPalette::Window));
+	return true;
+}
+
 bool grab_dock_image(TextDock *dock, std::string &image_data, int &width, int &height, QDockWidget *frame)
 {
 	clear_outputs(image_data, width, height);
@@ -159,27 +201,9 @@ bool grab_dock_image(TextDock *dock, std::string &image_data, int &width, int &h
 		return false;
 	if (frame)
 		return grab_floating_frame(frame, image_data, width, height);
-
-	QWidget *content = dock->content;
-	QLayout *layout = content->layout();
-	dock->ensurePolished();
-	content->ensurePolished();
-	layout->activate();
-	QSize size = layout->totalSizeHint().expandedTo(layout->totalMinimumSize());
-	size = size.expandedTo(QSize(kMinGrabWidth, kMinGrabHeight));
-	if (size.width() > kMaxGrabWidth || size.height() > kMaxGrabHeight)
-		return false;
-
 	QPixmap pixmap;
-	{
-		const ContentRestore restore(content, dock->scroll);
-		dock->scroll->setWidgetResizable(false);
-		content->resize(size);
-		layout->activate();
-		pixmap = QPixmap(content->size());
-		if (!pixmap.isNull())
-			render_into(pixmap, content, dock->palette().color(QPalette::Window));
-	}
+	if (!render_natural_content(dock, pixmap))
+		return false;
 	return encode_png_base64(pixmap, image_data, width, height);
 }
 

@@ -10,8 +10,11 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScrollArea>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace clackery {
 namespace {
@@ -30,6 +33,43 @@ QLabel *wrapping_label(QWidget *parent, const QString &text = QString())
 	label->setWordWrap(true);
 	return label;
 }
+
+// Puts every label of the form above its field while the dock is too narrow for labels and
+// fields side by side, so that no control is cut off at the right edge (there is no
+// horizontal scrolling).
+class NarrowFormWrap : public QObject {
+public:
+	NarrowFormWrap(QFormLayout *form_layout, QWidget *content) : QObject(content), form(form_layout) {}
+
+	bool eventFilter(QObject *watched, QEvent *event) override
+	{
+		if (event->type() == QEvent::Resize) {
+			const int width = static_cast<QResizeEvent *>(event)->size().width();
+			const auto policy =
+			    width < side_by_side_width() ? QFormLayout::WrapAllRows : QFormLayout::DontWrapRows;
+			if (form->rowWrapPolicy() != policy)
+				form->setRowWrapPolicy(policy);
+		}
+		return QObject::eventFilter(watched, event);
+	}
+
+private:
+	int side_by_side_width() const
+	{
+		int labels = 0;
+		int fields = 0;
+		for (int row = 0; row < form->rowCount(); ++row) {
+			if (QLayoutItem *label = form->itemAt(row, QFormLayout::LabelRole))
+				labels = std::max(labels, label->minimumSize().width());
+			if (QLayoutItem *field = form->itemAt(row, QFormLayout::FieldRole))
+				fields = std::max(fields, field->minimumSize().width());
+		}
+		const QMargins margins = form->parentWidget()->layout()->contentsMargins();
+		return labels + std::max(0, form->horizontalSpacing()) + fields + margins.left() + margins.right();
+	}
+
+	QFormLayout *form;
+};
 
 std::string current_string(const QComboBox *combo)
 {
@@ -120,6 +160,7 @@ TextDock::TextDock(std::function<void(bool)> set_paused, std::function<void()> t
 	content_layout->addWidget(clear_button);
 	content_layout->addWidget(health_label);
 	content_layout->addStretch(0);
+	scroll->viewport()->installEventFilter(new NarrowFormWrap(form, content));
 
 	// Connected last, so that filling and preselecting the controls above calls nothing.
 	connect(start_button, &QPushButton::clicked, this, [set_paused] {

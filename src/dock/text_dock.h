@@ -17,6 +17,7 @@ class QCheckBox;
 class QComboBox;
 class QDockWidget;
 class QLabel;
+class QPixmap;
 class QPushButton;
 class QScrollArea;
 
@@ -65,8 +66,7 @@ public:
 
 private:
 	friend struct TextDockAccess;
-	friend bool grab_dock_image(TextDock *dock, std::string &image_data, int &width, int &height,
-				    QDockWidget *frame);
+	friend bool render_natural_content(TextDock *dock, QPixmap &pixmap);
 
 	struct ButtonColors {
 		const char *normal;
