@@ -136,7 +136,7 @@ void schedule_dock_fit(QDockWidget *frame)
 	if (!frame)
 		return;
 	// The frame as context: the fit is dropped if the frame is destroyed first.
-	QTimer::singleShot(0, frame, [frame] { fit_floating_dock(frame); });
+	QTimer::singleShot(0, Qt::CoarseTimer, frame, [frame] { fit_floating_dock(frame); });
 }
 
 std::optional<QRect> fitted_dock_geometry(const QRect &frame, const QRect &available)
