@@ -64,18 +64,6 @@ void click_dock_button(void *param)
 	obs_data_set_array(call->response, "labels", labels);
 }
 
-void show_dock(void *param)
-{
-	auto *call = static_cast<Call *>(param);
-	QDockWidget *dock = find_dock(obs_data_get_string(call->request, "dock"));
-	if (dock) {
-		dock->setFloating(true);
-		dock->show();
-		dock->raise();
-	}
-	obs_data_set_bool(call->response, "found", dock != nullptr);
-}
-
 struct ItemSearch {
 	std::vector<std::string> names;
 	std::vector<obs_sceneitem_t *> items;
@@ -116,8 +104,6 @@ void group_scene_items(void *param)
 RequestCallback click_callback{
     [](obs_data_t *request, obs_data_t *response, void *) { on_ui_thread(click_dock_button, request, response); },
     nullptr};
-RequestCallback show_callback{
-    [](obs_data_t *request, obs_data_t *response, void *) { on_ui_thread(show_dock, request, response); }, nullptr};
 RequestCallback group_callback{
     [](obs_data_t *request, obs_data_t *response, void *) { on_ui_thread(group_scene_items, request, response); },
     nullptr};
@@ -127,7 +113,6 @@ RequestCallback group_callback{
 bool register_dock_driver(void *vendor)
 {
 	return register_request(vendor, "click_dock_button", &click_callback) &&
-	       register_request(vendor, "show_dock", &show_callback) &&
 	       register_request(vendor, "group_scene_items", &group_callback);
 }
 
