@@ -79,8 +79,8 @@ void create_dock(DockCallbacks callbacks, const DockCatalogues &catalogues)
 {
 	dock = new TextDock(std::move(callbacks.set_paused), std::move(callbacks.toggle_hidden),
 			    std::move(callbacks.on_text_frame), std::move(callbacks.on_text_options),
-			    std::move(callbacks.on_options), std::move(callbacks.cycle_mode), catalogues.layout_ids,
-			    catalogues.skin_ids, std::move(callbacks.add_overlay), catalogues.shortcut_ids,
+			    std::move(callbacks.on_options), std::move(callbacks.cycle_mode), catalogues.layouts,
+			    catalogues.skins, std::move(callbacks.add_overlay), catalogues.shortcut_sheets,
 			    catalogues.skin_names, catalogues.sound_packs);
 	if (!register_with_frontend(dock.data())) {
 		delete dock.data();

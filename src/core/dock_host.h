@@ -5,15 +5,14 @@
 // control_dock(), which is null from then on.
 
 #include "common/records.h"
+#include "core/catalogues.h"
 #include "overlay/overlay_source.h"
 
 #include <QRect>
 
 #include <functional>
-#include <map>
 #include <optional>
 #include <string>
-#include <vector>
 
 class QDockWidget;
 class QWidget;
@@ -31,15 +30,6 @@ struct DockCallbacks {
 	std::function<void(const OverlayOptions &)> on_options;
 	std::function<void()> cycle_mode;
 	std::function<void()> add_overlay;
-};
-
-// What the dock offers, from the catalogues read at start-up. Only read while the dock is built.
-struct DockCatalogues {
-	std::vector<std::string> layout_ids;            // display order
-	std::vector<std::string> skin_ids;              // skin order
-	std::vector<std::string> shortcut_ids;          // "none" first
-	std::map<std::string, std::string> skin_names;  // skin id -> display name
-	std::map<std::string, std::string> sound_packs; // pack id -> display name
 };
 
 // Builds the dock and hands it to the frontend. When the frontend refuses it, the dock is

@@ -1,6 +1,8 @@
 // The module's entry points: start-up and shutdown as two ordered lists.
 
 #include "common/log.h"
+#include "core/catalogues.h"
+#include "core/data_files.h"
 #include "core/dock_host.h"
 #include "core/module_state.h"
 #include "core/runtime_state.h"
@@ -100,17 +102,26 @@ void shutdown_and_unregister(void *)
 bool load_module()
 {
 	load_settings();
+	load_text_layout();
+	// Gathered for the dock's selectors; released once the dock is built.
+	DockCatalogues for_dock;
+	for_dock.sound_packs = load_sound_packs();
 	set_running(true);
+
+	for_dock.skins = list_skins();
+	correct_skin_setting(for_dock.skins);
+	for_dock.shortcut_sheets = list_shortcut_sheets();
+	correct_shortcuts_setting(for_dock.shortcut_sheets);
 
 	RuntimeState &state = runtime_state();
 	state.auto_hidden = true;
 	state.hidden = true;
 	state.paused = true;
 
-	// The layout list, the skin and sheet catalogues, the skin names and the sound packs of the
-	// earlier steps fill this; the dock only reads it while it is built.
-	DockCatalogues catalogues;
-	create_dock(dock_callbacks(), catalogues);
+	for_dock.skin_names = skin_display_names(for_dock.skins);
+	for_dock.layouts = list_layouts();
+
+	create_dock(dock_callbacks(), for_dock);
 
 	test_without_os_hook = env_is_one("CLACKERY_TEST_HOOKS") && env_is_one("CLACKERY_TEST_NO_HOOK");
 
