@@ -100,19 +100,6 @@ bool skin_order_less(std::string_view a, std::string_view b)
 	return rank_a != rank_b ? rank_a < rank_b : a < b;
 }
 
-std::string builtin_skin_name(std::string_view id)
-{
-	if (id == "navy_gold")
-		return "紺と淡い金";
-	if (id == "porcelain")
-		return "白い立体キー";
-	if (id == "ice_glass")
-		return "氷色に光る縁";
-	if (id == "default")
-		return "配置の例（四角）";
-	return std::string(id);
-}
-
 fs::path resolve_skin_config(const fs::path &skin_dir, std::string_view id)
 {
 	if (!is_valid_id(id) || skin_dir.empty() || !is_folder(skin_dir))

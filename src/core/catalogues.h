@@ -4,6 +4,8 @@
 // corrections of the settings that name them. Nothing is logged; a bad skin or sheet is
 // simply absent. UI thread only.
 
+#include "common/skin_names.h"
+
 #include <array>
 #include <filesystem>
 #include <map>
@@ -37,9 +39,6 @@ constexpr std::array<std::string_view, 16> SKIN_ORDER = {"cute_strawberry_milk",
 
 std::size_t skin_rank(std::string_view id);
 bool skin_order_less(std::string_view a, std::string_view b);
-
-// The display names of the built-in skins that carry none of their own; the id otherwise.
-std::string builtin_skin_name(std::string_view id);
 
 // The canonical path of the skin's "config.json" when `id` is a real folder directly inside
 // `skin_dir` holding a regular "config.json" of its own; an empty path otherwise (bad id,

@@ -5,6 +5,7 @@
 #include "common/log.h"
 #include "core/catalogues.h"
 #include "core/data_files.h"
+#include "core/dock_host.h"
 #include "core/module_state.h"
 #include "core/runtime_state.h"
 #include "core/settings.h"
@@ -63,6 +64,14 @@ void log_hook_result(bool hook_ok)
 		log_line(LOG_INFO, "hook installed");
 }
 
+// What the dock's controls call in the core.
+DockCallbacks dock_callbacks()
+{
+	DockCallbacks callbacks;
+	callbacks.add_overlay = [] { add_overlay_with_notice(); };
+	return callbacks;
+}
+
 void log_totals()
 {
 	const DeliveryCounters &counters = delivery_counters();
@@ -81,6 +90,7 @@ void shutdown_module()
 	delete_tick_timer();
 	stop_hook_thread(key_ring());
 	save_settings();
+	remove_dock();
 	log_totals();
 	release_settings();
 }
@@ -124,6 +134,8 @@ bool load_module()
 
 	for_dock.skin_names = skin_display_names(for_dock.skins);
 	for_dock.layouts = list_layouts();
+
+	create_dock(dock_callbacks(), for_dock);
 
 	test_without_os_hook = env_is_one("CLACKERY_TEST_HOOKS") && env_is_one("CLACKERY_TEST_NO_HOOK");
 	const bool hook_ok = start_hook_thread(key_ring(), !test_without_os_hook);

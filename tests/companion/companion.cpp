@@ -2,6 +2,8 @@
 // window on the UI thread (a clean exit that runs the frontend exit event) and pressing
 // registered hotkeys as the frontend's routing would. Never installed by the run command.
 
+#include "browser_source.h"
+#include "dock_driver.h"
 #include "websocket_vendor.h"
 
 #include <obs-frontend-api.h>
@@ -79,6 +81,7 @@ uint32_t obs_module_ver(void)
 
 bool obs_module_load(void)
 {
+	companion::register_browser_source();
 	return true;
 }
 
@@ -86,6 +89,7 @@ void obs_module_post_load(void)
 {
 	void *vendor = companion::register_vendor("clackery_test");
 	const bool ok = companion::register_request(vendor, "close_main_window", &close_callback) &&
-			companion::register_request(vendor, "trigger_hotkey", &hotkey_callback);
+			companion::register_request(vendor, "trigger_hotkey", &hotkey_callback) &&
+			companion::register_dock_driver(vendor);
 	blog(ok ? LOG_INFO : LOG_WARNING, "[clackery-test] companion %s", ok ? "ready" : "could not register");
 }
