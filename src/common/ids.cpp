@@ -1,5 +1,7 @@
 #include "common/ids.h"
 
+#include "common/text.h"
+
 namespace clackery {
 
 bool is_valid_id(std::string_view id)
@@ -13,7 +15,8 @@ bool is_valid_id(std::string_view id)
 		if (!ok)
 			return false;
 	}
-	return true;
+	// Ids reach the page inside JSON: bytes above 0x7F must form whole UTF-8 characters.
+	return is_valid_utf8(id);
 }
 
 } // namespace clackery

@@ -1,6 +1,11 @@
 // The module's entry points: start-up and shutdown as two ordered lists.
 
+#include "capture/hook_thread.h"
+#include "capture/ring.h"
 #include "common/log.h"
+#include "core/catalogues.h"
+#include "core/data_files.h"
+#include "core/dock_host.h"
 #include "core/module_state.h"
 #include "core/runtime_state.h"
 #include "core/settings.h"
@@ -51,12 +56,30 @@ void delete_tick_timer()
 	}
 }
 
+void log_hook_result(bool hook_ok)
+{
+	if (!hook_ok)
+		log_line(LOG_WARNING, "hook failed error=%lu", static_cast<unsigned long>(hook_last_error(key_ring())));
+	else if (test_without_os_hook)
+		log_line(LOG_INFO, "test OS hook disabled; queue thread active");
+	else
+		log_line(LOG_INFO, "hook installed");
+}
+
+// What the dock's controls call in the core.
+DockCallbacks dock_callbacks()
+{
+	DockCallbacks callbacks;
+	callbacks.add_overlay = [] { add_overlay_with_notice(); };
+	return callbacks;
+}
+
 void log_totals()
 {
 	const DeliveryCounters &counters = delivery_counters();
-	const unsigned long long dropped = 0;
+	const RingCounters ring = read_ring_counters(key_ring());
 	log_line(LOG_INFO, "totals sent=%llu dropped=%llu unknown=%llu", static_cast<unsigned long long>(counters.sent),
-		 dropped, static_cast<unsigned long long>(counters.unknown));
+		 static_cast<unsigned long long>(ring.dropped), static_cast<unsigned long long>(counters.unknown));
 }
 
 // Runs once, on the UI thread, at the exit event or at unload, whichever comes first.
@@ -67,8 +90,11 @@ void shutdown_module()
 	set_running(false);
 	// Requests in flight finish before anything they could touch is torn down.
 	vendor_record().stop();
+	bump_generation(key_ring(), false); // the hook stops queueing
 	delete_tick_timer();
+	stop_hook_thread(key_ring());
 	save_settings();
+	remove_dock();
 	log_totals();
 	release_settings();
 }
@@ -94,14 +120,32 @@ void shutdown_and_unregister(void *)
 bool load_module()
 {
 	load_settings();
+	load_text_layout();
+	// Gathered for the dock's selectors; released once the dock is built.
+	DockCatalogues for_dock;
+	for_dock.sound_packs = load_sound_packs();
 	set_running(true);
+
+	for_dock.skins = list_skins();
+	correct_skin_setting(for_dock.skins);
+	for_dock.shortcut_sheets = list_shortcut_sheets();
+	correct_shortcuts_setting(for_dock.shortcut_sheets);
 
 	RuntimeState &state = runtime_state();
 	state.auto_hidden = true;
 	state.hidden = true;
 	state.paused = true;
 
+	for_dock.skin_names = skin_display_names(for_dock.skins);
+	for_dock.layouts = list_layouts();
+
+	create_dock(dock_callbacks(), for_dock);
+
 	test_without_os_hook = env_is_one("CLACKERY_TEST_HOOKS") && env_is_one("CLACKERY_TEST_NO_HOOK");
+	const bool hook_ok = start_hook_thread(key_ring(), !test_without_os_hook);
+	// Capture opens only once the user resumes.
+	bump_generation(key_ring(), !state.paused);
+	log_hook_result(hook_ok);
 
 	start_tick_timer();
 	obs_frontend_add_event_callback(on_frontend_event, nullptr);

@@ -35,6 +35,10 @@ bool is_missing_file_error(const std::error_code &ec)
 
 std::string read_small_file(const fs::path &path)
 {
+	// Opening a FIFO or a device would block the UI thread at start-up.
+	std::error_code ec;
+	if (!fs::is_regular_file(path, ec))
+		return {};
 	std::ifstream in(path, std::ios::binary | std::ios::ate);
 	if (!in)
 		return {};

@@ -100,7 +100,7 @@ TEST(Ids, AcceptOnlyFileSafeNamesOfOneTo128Bytes)
 	     std::vector<std::string>{"jis_tkl", "A-b_9", "\xE9\x85\x8D\xE5\x88\x97", std::string(128, 'a')})
 		EXPECT_TRUE(is_valid_id(id)) << id;
 	for (const std::string &id : std::vector<std::string>{"", "a b", "../x", "a.json", "a/b", std::string(129, 'a'),
-							      std::string("a\0b", 3)})
+							      std::string("a\0b", 3), "\xFF", "\xE9\x85"})
 		EXPECT_FALSE(is_valid_id(id)) << id;
 }
 

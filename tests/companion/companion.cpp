@@ -4,7 +4,9 @@
 // requests made from the UI thread as another plug-in would. Never installed by the run
 // command.
 
+#include "browser_source.h"
 #include "browser_standin.h"
+#include "dock_driver.h"
 #include "websocket_vendor.h"
 
 #include <obs.hpp>
@@ -112,6 +114,7 @@ uint32_t obs_module_ver(void)
 
 bool obs_module_load(void)
 {
+	companion::register_browser_source();
 	return true;
 }
 
@@ -126,6 +129,6 @@ void obs_module_post_load(void)
 	const bool ok = companion::register_request(vendor, "close_main_window", &close_callback) &&
 			companion::register_request(vendor, "trigger_hotkey", &hotkey_callback) &&
 			companion::register_request(vendor, "ui_call_vendor", &ui_call_callback) &&
-			companion::register_browser_records(vendor);
+			companion::register_browser_records(vendor) && companion::register_dock_driver(vendor);
 	blog(ok ? LOG_INFO : LOG_WARNING, "[clackery-test] companion %s", ok ? "ready" : "could not register");
 }

@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include <sys/stat.h>
+
 using namespace clackery;
 namespace fs = std::filesystem;
 
@@ -177,6 +179,15 @@ TEST_F(SettingsTest, UnreadableFilesAreSetAsideByteForByte)
 		EXPECT_EQ(str("mode"), "both");
 		fs::remove(dir / "config.json.broken");
 	}
+}
+
+TEST_F(SettingsTest, AFifoInPlaceOfTheFileIsSetAsideWithoutBlocking)
+{
+	ASSERT_EQ(mkfifo(config().c_str(), 0600), 0);
+	load_settings_at(config());
+	EXPECT_TRUE(settings_writable());
+	EXPECT_EQ(fs::status(dir / "config.json.broken").type(), fs::file_type::fifo);
+	EXPECT_EQ(log.count(LOG_WARNING, broken_line(1)), 1);
 }
 
 TEST_F(SettingsTest, SetAsideTakesTheFirstFreeNumberedName)

@@ -1,0 +1,302 @@
+// Wires the overlay together: events in, keyboard, text field, shortcut toast and sounds out.
+(function (C) {
+  'use strict';
+
+  const STAGE_W = 1920;
+  const STAGE_H = 1080;
+  const MARGIN = 40;
+  const MAX_UNIT = 56;          // px per key unit: a letter key never grows beyond this
+  const KB_MAX_W = 1000;        // the keyboard keeps to about half the screen width
+  const KB_MAX_H = 400;
+  const KB_HEAD_H = 40;
+  const STACK_GAP = 16;
+  const TOAST_RESERVE = 90;
+  const SPEED_WINDOW_MS = 5000;
+  const STALE_HOLD_MS = 60000;  // a key held this long with a state arriving is taken as lost
+
+  const $ = (id) => document.getElementById(id);
+  const overlay = $('overlay');
+  const keyboard = C.keyboard.createKeyboard($('keys'));
+  const text = C.textfield.createTextField($('textbox'), $('text-content'));
+  const toast = C.shortcuts.createToast($('toast'));
+  const sounds = C.sounds.createSounds(document.baseURI);
+
+  const model = {
+    state: null,
+    from: null,          // sender of the last accepted envelope
+    held: new Map(),     // code -> time of its press (performance.now)
+    mods: { ctrl: false, shift: false, alt: false, win: false },
+    presses: [],         // press times inside the speed window
+    heat: new Map(),
+    sheet: new Map(),
+    sheetId: 'none',
+    buildKey: '',
+    skinKey: '',
+    layout: null,
+  };
+
+  // ---- state ---------------------------------------------------------------------------
+
+  // Held keys that the module can no longer be holding: it forgets its held keys without
+  // sending releases when it pauses, resumes or changes layout; under the mask no key is
+  // named; and a lost release must not leave a key lit for the rest of the stream.
+  function dropStaleKeys(prev, s) {
+    const all = s.paused || s.mask || (prev && (prev.paused !== s.paused || prev.layout !== s.layout));
+    const now = performance.now();
+    for (const [code, since] of model.held) {
+      if (all || now - since > STALE_HOLD_MS) releaseHeld(code);
+    }
+    if (all) setMods({ ctrl: false, shift: false, alt: false, win: false });
+  }
+
+  function releaseHeld(code) {
+    model.held.delete(code);
+    keyboard.setDown(code, false);
+  }
+
+  function pickLayout(id) {
+    const doc = C.data.get('layouts', id);
+    let layout = doc ? C.layout.readLayout(doc) : null;
+    if (layout) return layout;
+    for (const other of ['jis_tkl'].concat(C.data.ids('layouts'))) {
+      layout = C.layout.readLayout(C.data.get('layouts', other));
+      if (layout) return layout;
+    }
+    return null;
+  }
+
+  function pickSkin(id) {
+    const cfg = C.data.get('skins', id) || C.data.get('skins', 'default') || {};
+    return C.skin.readSkin(cfg);
+  }
+
+  function quoteFont(name) {
+    return '"' + name.replace(/["\\\n\r\f]/g, '') + '"';
+  }
+
+  function applyState(s) {
+    const prev = model.state;
+    dropStaleKeys(prev, s);
+    model.state = s;
+
+    const skin = pickSkin(s.skin);
+    const skinKey = s.skin + '|' + s.textColor;
+    if (skinKey !== model.skinKey) {
+      model.skinKey = skinKey;
+      C.skin.applySkin(overlay, skin, s.textColor);
+      $('ornament').textContent = skin.ornament;
+    }
+
+    const layout = pickLayout(s.layout);
+    model.layout = layout;
+    const w = layout ? layout.width + 2 * skin.padding : 18;
+    const h = layout ? layout.height + 2 * skin.padding : 6;
+    const unit = Math.min(MAX_UNIT, KB_MAX_W / w, KB_MAX_H / h);
+    const plateW = w * unit;
+    const plateH = h * unit;
+    const plate = $('plate');
+    plate.style.padding = skin.padding * unit + 'px';
+    plate.style.borderRadius = skin.plateRadius * unit + 'px';
+    const buildKey = [s.layout, s.skin, s.kana, unit].join('|');
+    if (buildKey !== model.buildKey) {
+      model.buildKey = buildKey;
+      keyboard.build(layout, skin, unit, s.kana);
+      for (const code of model.held.keys()) keyboard.setDown(code, true);
+      keyboard.paintHeat(model.heat);
+    }
+
+    if (s.heatmap && !(prev && prev.heatmap)) model.heat.clear();
+    overlay.classList.toggle('heatmap', s.heatmap);
+    if (s.heatmap) keyboard.paintHeat(model.heat);
+    overlay.classList.toggle('show-speed', s.speed);
+    overlay.dataset.mode = s.mode;
+    overlay.classList.toggle('hidden', s.hidden);
+    overlay.classList.remove('no-state');
+
+    const showsKeyboard = s.mode !== 'text';
+    const lines = s.textLines || skin.text.lines;
+    const wantedSize = s.textFontSize || skin.text.fontSize;
+    const widthPct = s.textWidth || skin.text.width;
+    const direction = s.textDirection === 'skin' ? skin.text.direction : s.textDirection;
+    let room = STAGE_H - 2 * MARGIN - TOAST_RESERVE;
+    if (showsKeyboard) room -= plateH + KB_HEAD_H + STACK_GAP;
+    text.setOptions({
+      fontSize: C.textfield.fitFontSize(wantedSize, lines, room),
+      lines,
+      widthPx: Math.min(plateW * widthPct / 100, STAGE_W - 2 * MARGIN),
+      direction,
+      scroll: s.textScroll,
+      font: s.textFont ? quoteFont(s.textFont) + ', ' + skin.text.font : skin.text.font,
+    });
+    $('textbox').style.borderRadius = skin.text.radius + 'px';
+
+    if (s.shortcuts !== model.sheetId) {
+      model.sheetId = s.shortcuts;
+      model.sheet = s.shortcuts === 'none' ? new Map() : C.shortcuts.readSheet(C.data.get('shortcuts', s.shortcuts));
+      toast.hide();
+    }
+
+    sounds.configure(s.soundPack, s.soundFiles, s.soundVolume, s.sound && !s.hidden && !s.paused);
+    if (s.hidden) toast.hide();
+    paintSpeed();
+  }
+
+  // ---- keys ----------------------------------------------------------------------------
+
+  function setMods(mods) {
+    model.mods = mods;
+    for (const el of document.querySelectorAll('#mods .mod')) {
+      el.classList.toggle('on', mods[el.dataset.mod] === true);
+    }
+  }
+
+  function labelFor(code) {
+    const label = keyboard.labelOf(code);
+    return label && label.trim() !== '' ? label : C.shortcuts.codeLabel(code);
+  }
+
+  function applyKey(k) {
+    const now = performance.now();
+    if (k.code !== '*') {
+      if (k.down) {
+        model.held.set(k.code, now);
+        keyboard.setDown(k.code, true);
+      } else {
+        releaseHeld(k.code);
+      }
+      // Every key event reports which modifiers the module still holds: a lit modifier key
+      // whose class it reports as up lost its release somewhere.
+      for (const code of Array.from(model.held.keys())) {
+        const mod = C.layout.modifierOf(code);
+        if (mod && code !== k.code && !k.mods[mod]) releaseHeld(code);
+      }
+    }
+    setMods(k.mods);
+    if (!k.down) return;
+
+    model.presses.push(now);
+    if (model.state && model.state.heatmap && k.code !== '*') {
+      model.heat.set(k.code, (model.heat.get(k.code) || 0) + 1);
+      scheduleHeat();
+    }
+    scheduleSpeed();
+    const s = model.state;
+    if (!s || s.hidden) return;
+    if (k.code !== '*' && model.sheet.size > 0) {
+      const combo = C.shortcuts.combination(k.code, k.mods);
+      const description = model.sheet.get(combo);
+      if (description) toast.show(model.sheetId, combo, description, labelFor);
+    }
+    if (s.sound && !s.paused) sounds.play(k.code);
+  }
+
+  // ---- speed and heat, painted at most once a frame --------------------------------------
+
+  let speedQueued = false;
+  let heatQueued = false;
+
+  function speedNow() {
+    const cutoff = performance.now() - SPEED_WINDOW_MS;
+    let i = 0;
+    while (i < model.presses.length && model.presses[i] < cutoff) i++;
+    if (i) model.presses.splice(0, i);
+    return Math.round(model.presses.length * 60000 / SPEED_WINDOW_MS);
+  }
+
+  function paintSpeed() {
+    speedQueued = false;
+    const v = String(speedNow());
+    const el = $('speed-value');
+    if (el.textContent !== v) el.textContent = v;
+  }
+
+  function scheduleSpeed() {
+    if (!speedQueued) {
+      speedQueued = true;
+      requestAnimationFrame(paintSpeed);
+    }
+  }
+
+  function scheduleHeat() {
+    if (!heatQueued) {
+      heatQueued = true;
+      requestAnimationFrame(() => {
+        heatQueued = false;
+        keyboard.paintHeat(model.heat);
+      });
+    }
+  }
+
+  // The speed falls back to 0 on its own once typing stops.
+  setInterval(() => {
+    if (model.presses.length) paintSpeed();
+  }, 250);
+
+  // ---- events --------------------------------------------------------------------------
+
+  // Checks a payload and returns the function that applies it, or null when it is unusable.
+  function readPayload(kind, data) {
+    if (kind === 'state') {
+      const s = C.state.readState(data);
+      return s && (() => applyState(s));
+    }
+    if (kind === 'key') {
+      const k = C.envelope.readKey(data);
+      return k && (() => applyKey(k));
+    }
+    if (kind === 'text') {
+      const f = C.envelope.readText(data);
+      return f && (() => text.setFrame(f));
+    }
+    return null;
+  }
+
+  function applyPayload(kind, data) {
+    const apply = readPayload(kind, data);
+    if (apply) apply();
+  }
+
+  const sequence = C.envelope.createSequenceFilter();
+
+  window.addEventListener(C.envelope.EVENT_TYPE, (event) => {
+    const env = C.envelope.parseEnvelope(event && event.detail);
+    if (!env || !sequence.isNew(env.from, env.seq)) return;
+    const apply = readPayload(env.kind, env.data);
+    if (!apply) return;
+    sequence.commit(env.from, env.seq);
+    if (model.from !== null && env.from !== model.from) {
+      // Another module instance: whatever the old one held is gone.
+      for (const code of Array.from(model.held.keys())) releaseHeld(code);
+      setMods({ ctrl: false, shift: false, alt: false, win: false });
+    }
+    model.from = env.from;
+    apply();
+  });
+
+  // ---- outside OBS ---------------------------------------------------------------------
+
+  const wsOptions = C.obsws.readOptions(location.search);
+  if (wsOptions) {
+    const status = $('connection');
+    const texts = {
+      connecting: 'OBS に接続しています…',
+      disconnected: 'OBS との接続が切れました。つなぎ直します…',
+      'auth-failed': 'OBS のパスワードが違います。',
+    };
+    C.obsws.connect(wsOptions, applyPayload, (st) => {
+      status.hidden = st === 'connected';
+      status.dataset.status = st;
+      status.textContent = texts[st] || '';
+    });
+  }
+
+  // ---- fit the 1920x1080 stage into whatever window shows it ----------------------------
+
+  function fitStage() {
+    const scale = Math.min(window.innerWidth / STAGE_W, window.innerHeight / STAGE_H);
+    const stage = $('stage');
+    stage.style.transform = scale === 1 || !Number.isFinite(scale) || scale <= 0 ? '' : 'scale(' + scale + ')';
+  }
+  window.addEventListener('resize', fitStage);
+  fitStage();
+})(window.Clackery = window.Clackery || {});

@@ -1,0 +1,106 @@
+// Reading the events the module sends: the envelope that obs-browser delivers, and the bare
+// payloads (state, key, text) that both roads share. Anything that does not fit is dropped.
+(function (C) {
+  'use strict';
+
+  const EVENT_TYPE = 'fernquarry.clackery';
+  const KINDS = new Set(['state', 'key', 'text']);
+  const MAX_SOURCES = 16;
+
+  function isPlainObject(v) {
+    return v !== null && typeof v === 'object' && !Array.isArray(v);
+  }
+
+  // Parses the "json" text of an obs-browser event. Returns {kind, from, seq, data} or null.
+  function parseEnvelope(detail) {
+    if (!isPlainObject(detail) || typeof detail.json !== 'string') return null;
+    if (detail.json.length > 4 * 1024 * 1024) return null;
+    let env;
+    try {
+      env = JSON.parse(detail.json);
+    } catch (e) {
+      return null;
+    }
+    if (!isPlainObject(env)) return null;
+    if (env.type !== EVENT_TYPE || env.v !== 1) return null;
+    if (!KINDS.has(env.kind)) return null;
+    if (typeof env.from !== 'string' || env.from.length === 0) return null;
+    if (!Number.isSafeInteger(env.seq) || env.seq < 0) return null;
+    if (!isPlainObject(env.data)) return null;
+    return { kind: env.kind, from: env.from, seq: env.seq, data: env.data };
+  }
+
+  // Remembers the last sequence number of each sender. A sender that reappears with a new id is
+  // a restarted module and starts its own sequence; an old or repeated number is refused.
+  function createSequenceFilter() {
+    const last = new Map();
+    return {
+      isNew(from, seq) {
+        return !last.has(from) || seq > last.get(from);
+      },
+      // Called only once the event was found sound, so a bad one consumes no number.
+      commit(from, seq) {
+        last.delete(from);
+        if (last.size >= MAX_SOURCES) last.delete(last.keys().next().value);
+        last.set(from, seq);
+      },
+    };
+  }
+
+  function bool(v) {
+    return v === true;
+  }
+
+  // A key payload: {"code","down","t","mods":{...},"seq"}. Returns a clean record or null.
+  function readKey(data) {
+    if (!isPlainObject(data)) return null;
+    if (typeof data.code !== 'string' || data.code.length === 0 || data.code.length > 64) return null;
+    if (typeof data.down !== 'boolean') return null;
+    const mods = isPlainObject(data.mods) ? data.mods : {};
+    return {
+      code: data.code,
+      down: data.down,
+      t: typeof data.t === 'number' && Number.isFinite(data.t) ? data.t : 0,
+      mods: { ctrl: bool(mods.ctrl), shift: bool(mods.shift), alt: bool(mods.alt), win: bool(mods.win) },
+    };
+  }
+
+  function clampInt(v, lo, hi, fallback) {
+    if (typeof v !== 'number' || !Number.isFinite(v)) return fallback;
+    return Math.min(hi, Math.max(lo, Math.trunc(v)));
+  }
+
+  // Moves a UTF-16 position that falls inside a surrogate pair to the pair's start.
+  function snapUtf16(text, pos) {
+    if (pos > 0 && pos < text.length) {
+      const hi = text.charCodeAt(pos - 1);
+      const lo = text.charCodeAt(pos);
+      if (hi >= 0xd800 && hi <= 0xdbff && lo >= 0xdc00 && lo <= 0xdfff) return pos - 1;
+    }
+    return pos;
+  }
+
+  const MAX_TEXT = 64 * 1024;
+
+  // A text payload: {"op","preedit","committed","text","cursor","caret"}; positions in UTF-16 units.
+  function readText(data) {
+    if (!isPlainObject(data)) return null;
+    const str = (v) => (typeof v === 'string' ? v : '');
+    let text = str(data.text);
+    let preedit = str(data.preedit);
+    if (text.length > MAX_TEXT) return null;
+    if (preedit.length > MAX_TEXT) return null;
+    const caret = snapUtf16(text, clampInt(data.caret, 0, text.length, text.length));
+    const cursor = snapUtf16(preedit, clampInt(data.cursor, 0, preedit.length, preedit.length));
+    return {
+      op: str(data.op),
+      text,
+      preedit,
+      committed: str(data.committed),
+      caret,
+      cursor,
+    };
+  }
+
+  C.envelope = { EVENT_TYPE, parseEnvelope, createSequenceFilter, readKey, readText, snapUtf16, isPlainObject };
+})(window.Clackery = window.Clackery || {});

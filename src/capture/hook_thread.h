@@ -1,0 +1,32 @@
+#pragma once
+// The hook thread: owns the system-wide key capture and its message queue, and is the only
+// producer of KeyRing. Every function here but the key probe is called on the UI thread.
+
+#include "capture/ring.h"
+
+#include <cstdint>
+
+namespace clackery {
+
+// Starts the thread once and waits until it has tried to install the system capture. Without
+// install_os_hook (test mode) the thread runs with its queue alone. Returns whether the thread
+// runs; a second call returns the first call's result until stop_hook_thread.
+bool start_hook_thread(KeyRing &ring, bool install_os_hook);
+
+// Closes the capture word, ends and joins the thread, and empties the ring. Harmless when the
+// thread never started or has already ended.
+void stop_hook_thread(KeyRing &ring);
+
+// Hands a test key to the hook thread with the current capture word; true means posted, not
+// pushed (the thread refuses it if the word changes first). False after stop, or when the
+// scancode is above 0xFFFF or the vk above 255.
+bool post_test_key(KeyRing &ring, const KeyRecord &record);
+
+bool hook_running(const KeyRing &ring);
+std::uint32_t hook_last_error(const KeyRing &ring);
+
+// Whether the system reports the key as held now (for keys whose release may have been lost).
+// Callable from any thread.
+bool key_is_down(std::uint32_t vk);
+
+} // namespace clackery

@@ -1,0 +1,179 @@
+#include "core/dock_host.h"
+
+#include "core/module_state.h"
+#include "dock/text_dock.h"
+
+#include <obs-frontend-api.h>
+#include <obs.h>
+
+#include <QDockWidget>
+#include <QMainWindow>
+#include <QPointer>
+#include <QScreen>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace clackery {
+namespace {
+
+constexpr const char *kDockId = "clackery_dock";
+constexpr const char *kDockTitle = "Clackery";
+
+QPointer<TextDock> dock;
+
+#if LIBOBS_API_MAJOR_VER >= 30
+
+bool register_with_frontend(TextDock *widget)
+{
+	return obs_frontend_add_dock_by_id(kDockId, kDockTitle, widget);
+}
+
+void unregister_from_frontend()
+{
+	obs_frontend_remove_dock(kDockId);
+}
+
+#else
+
+// OBS 29 takes a ready QDockWidget. Qt deletes it with the main window, possibly before the
+// module unloads, so both it and its menu entry are only ever reached through guarded pointers.
+QPointer<QDockWidget> dock_frame;
+QPointer<QObject> dock_menu_action;
+
+bool register_with_frontend(TextDock *widget)
+{
+	auto *main_window = static_cast<QMainWindow *>(obs_frontend_get_main_window());
+	if (!widget || !main_window)
+		return false;
+	auto *frame = new QDockWidget(main_window);
+	frame->setObjectName(QString::fromLatin1(kDockId));
+	frame->setWindowTitle(QString::fromLatin1(kDockTitle));
+	frame->setWidget(widget);
+	main_window->addDockWidget(Qt::RightDockWidgetArea, frame);
+	auto *action = static_cast<QObject *>(obs_frontend_add_dock(frame));
+	if (!action) {
+		delete frame; // and the dock inside it
+		return false;
+	}
+	// As newer frontends do: hidden and floating until the saved dock state or the user shows it.
+	frame->setVisible(false);
+	frame->setFloating(true);
+	dock_frame = frame;
+	dock_menu_action = action;
+	return true;
+}
+
+void unregister_from_frontend()
+{
+	// The frontend's menu entry toggles the frame through a plain pointer: it goes first.
+	delete dock_menu_action.data();
+	delete dock_frame.data();
+}
+
+#endif
+
+} // namespace
+
+void create_dock(DockCallbacks callbacks, const DockCatalogues &catalogues)
+{
+	dock = new TextDock(std::move(callbacks.set_paused), std::move(callbacks.toggle_hidden),
+			    std::move(callbacks.on_text_frame), std::move(callbacks.on_text_options),
+			    std::move(callbacks.on_options), std::move(callbacks.cycle_mode), catalogues.layouts,
+			    catalogues.skins, std::move(callbacks.add_overlay), catalogues.shortcut_sheets,
+			    catalogues.skin_names, catalogues.sound_packs);
+	if (!register_with_frontend(dock.data())) {
+		delete dock.data();
+		dock = nullptr;
+		return;
+	}
+	QDockWidget *frame = enclosing_dock_frame(dock.data());
+	if (!frame)
+		return;
+	const auto fit_when_shown = [frame](bool shown) {
+		if (shown)
+			schedule_dock_fit(frame);
+	};
+	QObject::connect(frame, &QDockWidget::topLevelChanged, frame, fit_when_shown);
+	QObject::connect(frame, &QDockWidget::visibilityChanged, frame, fit_when_shown);
+	schedule_dock_fit(frame);
+}
+
+void remove_dock()
+{
+	if (!dock)
+		return;
+	unregister_from_frontend();
+	dock = nullptr;
+}
+
+TextDock *control_dock()
+{
+	return dock.data();
+}
+
+QDockWidget *enclosing_dock_frame(QWidget *widget)
+{
+	for (QWidget *parent = widget ? widget->parentWidget() : nullptr; parent; parent = parent->parentWidget()) {
+		if (auto *frame = qobject_cast<QDockWidget *>(parent))
+			return frame;
+	}
+	return nullptr;
+}
+
+OverlayPlacement add_overlay_with_notice()
+{
+	if (!is_running())
+		return OverlayPlacement{};
+	return place_overlay([](const std::string &notice) {
+		if (dock)
+			dock->set_placement_message(notice);
+	});
+}
+
+void schedule_dock_fit(QDockWidget *frame)
+{
+	if (!frame)
+		return;
+	// The frame as context: the fit is dropped if the frame is destroyed first.
+	QTimer::singleShot(0, Qt::CoarseTimer, frame, [frame] { fit_floating_dock(frame); });
+}
+
+std::optional<QRect> fitted_dock_geometry(const QRect &frame, const QRect &available)
+{
+	if (frame.width() >= 320 && frame.height() >= 480)
+		return std::nullopt;
+	const int cap_width = available.width() * 9 / 10;
+	const int cap_height = available.height() * 9 / 10;
+	if (cap_width <= 0 || cap_height <= 0)
+		return std::nullopt;
+	const int width = std::min(cap_width, std::max(frame.width(), 400));
+	const int height = std::min(cap_height, std::max(frame.height(), 820));
+	const int right_limit = available.x() + available.width() - width;
+	const int x = right_limit < frame.x() ? right_limit : std::max(frame.x(), available.x());
+	const int bottom_limit = available.y() + available.height() - height;
+	const int y = bottom_limit < frame.y() ? bottom_limit : std::max(frame.y(), available.y());
+	const QRect fitted(x, y, width, height);
+	if (fitted == frame)
+		return std::nullopt;
+	return fitted;
+}
+
+void fit_floating_dock(QDockWidget *frame)
+{
+	if (!frame || !frame->isFloating() || !frame->isVisible())
+		return;
+	const QScreen *screen = frame->screen();
+	if (!screen)
+		return;
+	const QRect outer = frame->frameGeometry();
+	const std::optional<QRect> fitted = fitted_dock_geometry(outer, screen->availableGeometry());
+	if (!fitted)
+		return;
+	// resize() sets the client size; the decoration keeps its own size.
+	frame->resize(std::max(1, fitted->width() + frame->width() - outer.width()),
+		      std::max(1, fitted->height() + frame->height() - outer.height()));
+	frame->move(fitted->x(), fitted->y());
+}
+
+} // namespace clackery

@@ -1,0 +1,61 @@
+#include "layouts/layout_files.h"
+
+#include "common/ids.h"
+#include "layouts/json_reader.h"
+
+#include <algorithm>
+#include <fstream>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace clackery {
+
+std::vector<LayoutEntry> read_layout_file(const fs::path &file)
+{
+	// Opening a FIFO or a device would block the UI thread; only plain files are read.
+	std::error_code ec;
+	if (!fs::is_regular_file(file, ec))
+		return {};
+	std::ifstream in(file, std::ios::binary | std::ios::ate);
+	if (!in)
+		return {};
+	const std::streamoff size = in.tellg();
+	if (size < 1 || static_cast<std::uintmax_t>(size) > kMaxLayoutDocumentBytes)
+		return {};
+	std::string text(static_cast<std::size_t>(size), '\0');
+	in.seekg(0);
+	if (!in.read(text.data(), size))
+		return {};
+	return read_layout_document(text);
+}
+
+std::vector<LayoutEntry> load_layout_from(const fs::path &layouts_dir, std::string_view id)
+{
+	if (layouts_dir.empty() || !is_valid_id(id))
+		return {};
+	return read_layout_file(layouts_dir / fs::u8path(std::string(id) + ".json"));
+}
+
+std::vector<std::string> list_layouts_in(const fs::path &layouts_dir)
+{
+	std::vector<std::string> ids;
+	if (!layouts_dir.empty()) {
+		std::error_code ec;
+		// An error while walking keeps what was found so far.
+		for (fs::directory_iterator it(layouts_dir, ec), end; !ec && it != end; it.increment(ec)) {
+			std::error_code type_ec;
+			if (!it->is_regular_file(type_ec) || it->path().extension().u8string() != ".json")
+				continue;
+			std::string stem = it->path().stem().u8string();
+			if (is_valid_id(stem) && !read_layout_file(it->path()).empty())
+				ids.push_back(std::move(stem));
+		}
+	}
+	std::sort(ids.begin(), ids.end());
+	if (ids.empty())
+		ids.emplace_back(kDefaultLayoutId);
+	return ids;
+}
+
+} // namespace clackery

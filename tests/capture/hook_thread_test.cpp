@@ -1,0 +1,189 @@
+// The hook thread's contract in test mode (no system capture), the same on every platform:
+// start handshake, test keys through the thread's queue, the capture word check, stop.
+
+#include "capture/hook_thread.h"
+#include "capture/os_input.h"
+#include "common/clock.h"
+#include "hook_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace clackery {
+namespace {
+
+class TestModeHook : public ::testing::Test {
+protected:
+	void SetUp() override
+	{
+		ASSERT_TRUE(start_hook_thread(*ring, false));
+		word = bump_generation(*ring, true);
+	}
+	void TearDown() override { stop_hook_thread(*ring); }
+
+	// A key posted after others arrives after them: once it is in, they have been handled.
+	void expect_marker_arrives()
+	{
+		ASSERT_TRUE(post_test_key(*ring, test_key(0x39, 0x20, true)));
+		const std::vector<KeyRecord> records = wait_for_records(*ring, 1);
+		ASSERT_EQ(records.size(), 1u);
+		EXPECT_EQ(records[0].scancode, 0x39u);
+	}
+
+	std::unique_ptr<KeyRing> ring = std::make_unique<KeyRing>();
+	std::uint64_t word = 0;
+};
+
+TEST_F(TestModeHook, ThreadRunsWithoutSystemCapture)
+{
+	EXPECT_TRUE(hook_running(*ring));
+	EXPECT_EQ(hook_last_error(*ring), 0u);
+	EXPECT_NE(ring->hook.thread_id.load(), 0u);
+}
+
+TEST_F(TestModeHook, PostedKeysBecomeSyntheticRecordsInOrder)
+{
+	const double before = wall_clock_ms();
+	KeyRecord press = test_key(0x1E, 0x41, true);
+	press.injected = true;
+	KeyRecord extended_release = test_key(0xFFFF, 0xFF, false);
+	extended_release.extended = true;
+	ASSERT_TRUE(post_test_key(*ring, press));
+	ASSERT_TRUE(post_test_key(*ring, extended_release));
+
+	const std::vector<KeyRecord> records = wait_for_records(*ring, 2);
+	const double after = wall_clock_ms();
+	ASSERT_EQ(records.size(), 2u);
+	EXPECT_EQ(records[0].scancode, 0x1Eu);
+	EXPECT_EQ(records[0].vk, 0x41u);
+	EXPECT_FALSE(records[0].extended);
+	EXPECT_TRUE(records[0].down);
+	EXPECT_TRUE(records[0].injected);
+	EXPECT_EQ(records[1].scancode, 0xFFFFu);
+	EXPECT_EQ(records[1].vk, 0xFFu);
+	EXPECT_TRUE(records[1].extended);
+	EXPECT_FALSE(records[1].down);
+	EXPECT_FALSE(records[1].injected);
+	for (const KeyRecord &record : records) {
+		EXPECT_TRUE(record.synthetic);
+		EXPECT_EQ(record.generation, word >> 1);
+		EXPECT_GE(record.t, before - 1);
+		EXPECT_LE(record.t, after + 1);
+	}
+	EXPECT_EQ(read_ring_counters(*ring).queued, 2u);
+}
+
+TEST_F(TestModeHook, KeyPostedWhileCaptureIsClosedIsRefusedAndCounted)
+{
+	bump_generation(*ring, false);
+	EXPECT_TRUE(post_test_key(*ring, test_key(0x1E, 0x41, true))) << "posting itself succeeds";
+	bump_generation(*ring, true);
+	expect_marker_arrives();
+	const RingCounters counters = read_ring_counters(*ring);
+	EXPECT_EQ(counters.paused, 1u);
+	EXPECT_EQ(counters.queued, 1u);
+}
+
+TEST_F(TestModeHook, KeyPostedWithAStaleCaptureWordIsRefusedAndCounted)
+{
+	// Posted, then paused and resumed before the thread handled it.
+	const std::uint64_t stale = word;
+	word = bump_generation(*ring, true);
+	const std::uint64_t wparam = 0x1E | (0x41u << 16) | (1u << 25);
+	ASSERT_TRUE(os::post_message(ring->hook, ring->hook.thread_id.load(),
+				     ThreadMessage{WM_CLACKERY_TEST_KEY, wparam, stale}));
+	expect_marker_arrives();
+	EXPECT_EQ(read_ring_counters(*ring).paused, 1u);
+	EXPECT_EQ(read_ring_counters(*ring).queued, 1u);
+}
+
+TEST_F(TestModeHook, OtherMessagesAreIgnored)
+{
+	ASSERT_TRUE(os::post_message(ring->hook, ring->hook.thread_id.load(), ThreadMessage{0x8030, 0x1E, word}));
+	expect_marker_arrives();
+	const RingCounters counters = read_ring_counters(*ring);
+	EXPECT_EQ(counters.queued, 1u);
+	EXPECT_EQ(counters.paused, 0u);
+}
+
+TEST_F(TestModeHook, OutOfRangeKeysAreNotPosted)
+{
+	EXPECT_FALSE(post_test_key(*ring, test_key(0x10000, 0x41, true)));
+	EXPECT_FALSE(post_test_key(*ring, test_key(0x1E, 0x100, true)));
+	expect_marker_arrives();
+	EXPECT_EQ(read_ring_counters(*ring).queued, 1u);
+}
+
+TEST_F(TestModeHook, SecondStartReturnsTheFirstResultWithoutASecondThread)
+{
+	const std::uint32_t id = ring->hook.thread_id.load();
+	const std::thread::id thread = ring->hook.thread.get_id();
+	EXPECT_TRUE(start_hook_thread(*ring, true)) << "the first call's result, though it asks for the system hook";
+	EXPECT_EQ(ring->hook.thread_id.load(), id);
+	EXPECT_EQ(ring->hook.thread.get_id(), thread);
+	expect_marker_arrives();
+}
+
+TEST_F(TestModeHook, StopEndsTheThreadAndClosesCapture)
+{
+	stop_hook_thread(*ring);
+	EXPECT_FALSE(hook_running(*ring));
+	EXPECT_EQ(ring->hook.thread_id.load(), 0u);
+	EXPECT_FALSE(ring->hook.thread.joinable());
+	EXPECT_EQ(ring->capture_word.load() & CAPTURE_ACTIVE_BIT, 0u);
+	EXPECT_FALSE(post_test_key(*ring, test_key(0x1E, 0x41, true)));
+}
+
+TEST_F(TestModeHook, StopDiscardsRecordsStillWaiting)
+{
+	ASSERT_TRUE(post_test_key(*ring, test_key(0x1E, 0x41, true)));
+	ASSERT_TRUE(post_test_key(*ring, test_key(0x1E, 0x41, false)));
+	// Wait until both are in the ring without popping them.
+	const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+	while (read_ring_counters(*ring).queued < 2 && std::chrono::steady_clock::now() < deadline)
+		std::this_thread::sleep_for(std::chrono::milliseconds(1));
+	ASSERT_EQ(read_ring_counters(*ring).queued, 2u);
+	stop_hook_thread(*ring);
+	EXPECT_EQ(ring->read_index.load(), ring->write_index.load());
+	KeyRecord out;
+	EXPECT_FALSE(pop_record(*ring, out));
+}
+
+TEST_F(TestModeHook, StopTwiceAndStartAgain)
+{
+	stop_hook_thread(*ring);
+	stop_hook_thread(*ring);
+	ASSERT_TRUE(start_hook_thread(*ring, false));
+	word = bump_generation(*ring, true);
+	expect_marker_arrives();
+}
+
+TEST(HookThread, StopWithoutStartOnlyClosesCaptureAndDrains)
+{
+	auto ring = std::make_unique<KeyRing>();
+	const std::uint64_t word = bump_generation(*ring, true);
+	push_record(*ring, test_key(0x1E, 0x41, true), word);
+	stop_hook_thread(*ring);
+	EXPECT_EQ(ring->capture_word.load(), word + 1); // next generation, inactive
+	EXPECT_EQ(ring->read_index.load(), 1u);
+	EXPECT_FALSE(hook_running(*ring));
+}
+
+TEST(HookThread, PostBeforeStartFails)
+{
+	auto ring = std::make_unique<KeyRing>();
+	bump_generation(*ring, true);
+	EXPECT_FALSE(post_test_key(*ring, test_key(0x1E, 0x41, true)));
+}
+
+TEST(HookThread, DestroyingTheRingStopsItsThread)
+{
+	auto ring = std::make_unique<KeyRing>();
+	ASSERT_TRUE(start_hook_thread(*ring, false));
+	ring.reset(); // would terminate the process if the thread were left joinable
+	SUCCEED();
+}
+
+} // namespace
+} // namespace clackery

@@ -1,0 +1,204 @@
+// Event intake, display modes, hiding and the shortcut toast.
+import { test, before, after } from 'node:test';
+import assert from 'node:assert/strict';
+import path from 'node:path';
+import { stageData, launch, openPage, litCodes, readJson, envelopeJson, baseState, feeder, FROM } from './helpers.mjs';
+
+let staged;
+let context;
+
+before(async () => {
+  staged = stageData();
+  context = await launch();
+});
+after(async () => {
+  await context.close();
+  staged.cleanup();
+});
+
+// What a viewer can see: overlay shown or not, which parts, what is lit, the text.
+function snapshot(page) {
+  return page.evaluate(() => {
+    const overlay = document.getElementById('overlay');
+    const shown = (id) => getComputedStyle(document.getElementById(id)).display !== 'none';
+    return {
+      visible: getComputedStyle(overlay).display !== 'none' && !overlay.classList.contains('hidden'),
+      mode: overlay.dataset.mode,
+      keyboard: shown('keyboard-block'),
+      text: shown('textbox'),
+      lit: Array.from(document.querySelectorAll('#keys .key.down')).map((e) => e.dataset.code),
+      field: document.getElementById('text-content').textContent,
+      skinClass: overlay.className,
+    };
+  });
+}
+
+test('malformed, foreign, old and repeated events change nothing and raise no error', async () => {
+  const { page, errors, feed } = await openPage(context, staged.url);
+  await feed.state({ mode: 'both' });
+  await feed.key('KeyA', true);
+  await feed.text({ text: 'ok', caret: 2 });
+  const before = await snapshot(page);
+  const seq = feed.seq;
+  const key = (data) => ({ code: 'KeyB', down: true, t: 1, mods: {}, seq: seq + 1, ...data });
+  const env = (over) => JSON.stringify(Object.assign(JSON.parse(envelopeJson('key', key({}), seq + 1)), over));
+  const details = [
+    null, 42, 'text', [], {}, { json: 5 }, { json: '' }, { json: '{' }, { json: 'null' }, { json: '[1,2]' },
+    { json: '"string"' }, { json: env({ v: 2 }) }, { json: env({ v: '1' }) }, { json: env({ type: 'other.vendor' }) },
+    { json: env({ kind: 'keys' }) }, { json: env({ from: '' }) }, { json: env({ from: 7 }) },
+    { json: env({ seq: -1 }) }, { json: env({ seq: 1.5 }) }, { json: env({ seq: '9' }) }, { json: env({ data: null }) },
+    { json: env({ data: [] }) }, { json: env({ data: key({ code: 5 }) }) }, { json: env({ data: key({ code: '' }) }) },
+    { json: env({ data: key({ down: 'yes' }) }) },
+    { json: env({ kind: 'text', data: { text: 'x'.repeat(70000) } }) },
+    { json: env({ kind: 'state', data: 'hidden' }) },
+    { json: envelopeJson('state', baseState({ hidden: true, mode: 'text' }), seq) },      // repeated number
+    { json: envelopeJson('state', baseState({ hidden: true, mode: 'text' }), seq - 2) },  // older number
+    { json: envelopeJson('key', key({ code: 'KeyA', down: false }), 1) },
+  ];
+  for (const d of details) await feed.detail(d);
+  await page.evaluate(() => window.dispatchEvent(new Event('fernquarry.clackery')));
+  assert.deepEqual(await snapshot(page), before);
+
+  // The same sender goes on with its next number; a restarted one starts again from 1.
+  await feed.dispatch(envelopeJson('key', key({ code: 'KeyC' }), seq + 1));
+  assert.deepEqual(await litCodes(page), ['KeyA', 'KeyC']);
+  await feed.dispatch(envelopeJson('state', baseState({ mode: 'text' }), 1, FROM.replace(/1$/, '2')));
+  assert.equal((await snapshot(page)).mode, 'text');
+  assert.deepEqual(errors, []);
+  await page.close();
+});
+
+test('a state member of the wrong type falls back instead of breaking the overlay', async () => {
+  const { page, errors, feed } = await openPage(context, staged.url);
+  await feed.send('state', Object.assign(baseState(), {
+    mode: 'sideways', layout: 'no such layout', skin: 42, textLines: 'many', soundFiles: 'all', speed: 'yes', hidden: false,
+  }));
+  const s = await snapshot(page);
+  assert.equal(s.visible, true);
+  assert.equal(s.mode, 'both');
+  assert.ok(await page.locator('#keys .key').count() > 0, 'a keyboard is still drawn');
+  assert.deepEqual(errors, []);
+  await page.close();
+});
+
+test('a page that starts late shows nothing until the next state, then everything', async () => {
+  const { page, errors, feed } = await openPage(context, staged.url);
+  await feed.key('KeyQ', true);
+  await feed.text({ text: 'late', caret: 4 });
+  assert.equal((await snapshot(page)).visible, false);
+  await feed.state({});
+  const s = await snapshot(page);
+  assert.equal(s.visible, true);
+  assert.deepEqual(s.lit, ['KeyQ']);
+  assert.equal(s.field, 'late');
+  assert.deepEqual(errors, []);
+  await page.close();
+});
+
+test('"hidden" fades everything out and back in', async () => {
+  const { page, errors, feed } = await openPage(context, staged.url);
+  await feed.state({ hidden: true });
+  await page.waitForFunction(() => getComputedStyle(document.getElementById('overlay')).visibility === 'hidden');
+  assert.equal(await page.locator('#keys .key').first().isVisible(), false);
+  await feed.state({ hidden: false });
+  await page.waitForFunction(() => getComputedStyle(document.getElementById('overlay')).opacity === '1');
+  assert.equal(await page.locator('#keys .key').first().isVisible(), true);
+  assert.deepEqual(errors, []);
+  await page.close();
+});
+
+test('modes show the keyboard, the text or both', async () => {
+  const { page, errors, feed } = await openPage(context, staged.url);
+  await feed.text({ text: 'abc', caret: 3 });
+  for (const [mode, keyboard, text] of [['keyboard', true, false], ['text', false, true], ['both', true, true]]) {
+    await feed.state({ mode });
+    const s = await snapshot(page);
+    assert.deepEqual([s.keyboard, s.text], [keyboard, text], mode);
+  }
+  assert.deepEqual(errors, []);
+  await page.close();
+});
+
+// Presses a sheet's combination as the module reports it: modifiers first, then the key.
+const MOD_CODES = { Ctrl: ['ControlLeft', 'ctrl'], Shift: ['ShiftLeft', 'shift'], Alt: ['AltLeft', 'alt'], Win: ['MetaLeft', 'win'] };
+async function pressCombo(feed, combo) {
+  const parts = combo.split('+');
+  const mods = { ctrl: false, shift: false, alt: false, win: false };
+  const held = [];
+  for (const p of parts) {
+    if (MOD_CODES[p]) {
+      mods[MOD_CODES[p][1]] = true;
+      await feed.key(MOD_CODES[p][0], true, { ...mods });
+      held.push(MOD_CODES[p][0]);
+    } else {
+      await feed.key(p, true, { ...mods });
+      held.push(p);
+    }
+  }
+  for (const code of held.reverse()) await feed.key(code, false, {});
+}
+
+test('a combination listed in the chosen sheet shows its description', async () => {
+  assert.ok(staged.sheets.includes('clipstudio'));
+  const { page, errors, feed } = await openPage(context, staged.url);
+  const names = { clipstudio: 'クリップスタジオ', sai: 'SAI', photoshop: 'フォトショップ' };
+  for (const sheet of staged.sheets) {
+    const doc = readJson(path.join(staged.data, 'shortcuts', sheet + '.json'));
+    await feed.state({ shortcuts: sheet });
+    const entries = Object.entries(doc).filter(([, v]) => v.trim() !== '');
+    const sample = entries.filter((_, i) => i % Math.max(1, Math.floor(entries.length / 5)) === 0).slice(0, 6);
+    for (const [combo, description] of sample) {
+      await pressCombo(feed, combo);
+      assert.equal(await page.locator('#toast.show .toast-text').textContent(), description, `${sheet} ${combo}`);
+      assert.equal(await page.locator('#toast .toast-sheet').textContent(), names[sheet] || sheet);
+    }
+  }
+  await feed.state({ shortcuts: 'none' });
+  await page.waitForFunction(() => !document.getElementById('toast').classList.contains('show'));
+  await pressCombo(feed, 'Ctrl+KeyZ');
+  assert.equal(await page.locator('#toast.show').count(), 0, 'no sheet, no toast');
+  assert.deepEqual(errors, []);
+  await page.close();
+});
+
+test('a combination the sheet does not list, or a masked key, shows nothing', async () => {
+  const { page, errors, feed } = await openPage(context, staged.url);
+  await feed.state({ shortcuts: 'clipstudio' });
+  const doc = readJson(path.join(staged.data, 'shortcuts', 'clipstudio.json'));
+  assert.equal(doc['Ctrl+Shift+Alt+Win+F24'], undefined);
+  await pressCombo(feed, 'Ctrl+Shift+Alt+Win+F24');
+  await feed.key('*', true);
+  assert.equal(await page.locator('#toast.show').count(), 0);
+  assert.deepEqual(errors, []);
+  await page.close();
+});
+
+test('the toast leaves after a moment', async () => {
+  const { page, errors, feed } = await openPage(context, staged.url);
+  await page.clock.install();
+  await page.reload();
+  await feed.state({ shortcuts: 'clipstudio' });
+  const [combo] = Object.keys(readJson(path.join(staged.data, 'shortcuts', 'clipstudio.json')));
+  await pressCombo(feed, combo);
+  assert.equal(await page.locator('#toast.show').count(), 1);
+  await page.clock.runFor(2500);
+  assert.equal(await page.locator('#toast.show').count(), 0);
+  assert.deepEqual(errors, []);
+  await page.close();
+});
+
+test('in a smaller window the whole stage scales down to fit', async () => {
+  const page = await context.newPage();
+  const errors = [];
+  page.on('pageerror', (e) => errors.push(e.message));
+  await page.setViewportSize({ width: 960, height: 540 });
+  await page.goto(staged.url);
+  await feeder(page).state({});
+  const box = await page.evaluate(() => {
+    const r = document.getElementById('plate').getBoundingClientRect();
+    return { left: r.left, right: r.right, bottom: r.bottom };
+  });
+  assert.ok(box.left > 0 && box.right < 960 && box.bottom < 540, JSON.stringify(box));
+  assert.deepEqual(errors, []);
+  await page.close();
+});

@@ -1,0 +1,84 @@
+// Every skin drawn as it would be on stream, saved for a person to look at, with the checks a
+// viewer would make: transparent around the overlay, nothing off screen, no legend spilling
+// out of its key.
+import { test, before, after } from 'node:test';
+import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { stageData, launch, openPage } from './helpers.mjs';
+import { decodePng } from './png.mjs';
+
+const SKIN_ORDER = ['cute_strawberry_milk', 'cute_mint_choco', 'cute_lavender_cloud', 'cute_macaron',
+  'cute_sakura_mochi', 'cute_cotton_candy', 'cute_lemon_soda', 'cute_peach_jelly', 'cute_cat_paw',
+  'cute_bunny', 'cute_dream_stars', 'cute_cream_soda', 'navy_gold', 'porcelain', 'ice_glass', 'default'];
+
+let staged;
+let context;
+let shots;
+
+before(async () => {
+  staged = stageData();
+  context = await launch();
+  shots = process.env.CLACKERY_SHOTS_DIR || fs.mkdtempSync(path.join(os.tmpdir(), 'clackery-shots-'));
+  fs.mkdirSync(shots, { recursive: true });
+  console.log('# screenshots in ' + shots);
+});
+after(async () => {
+  await context.close();
+  staged.cleanup();
+});
+
+// Rectangles of the drawn parts and of every legend that does not fit inside its key.
+function layoutProblems(page) {
+  return page.evaluate(() => {
+    const problems = [];
+    const inside = (r, o, slack = 1) => r.left >= o.left - slack && r.right <= o.right + slack && r.top >= o.top - slack && r.bottom <= o.bottom + slack;
+    const stage = { left: 0, top: 0, right: 1920, bottom: 1080 };
+    for (const id of ['plate', 'textbox', 'toast', 'kb-head']) {
+      const el = document.getElementById(id);
+      const r = el.getBoundingClientRect();
+      if (r.width > 0 && !inside(r, stage, 0)) problems.push(id + ' off screen');
+    }
+    for (const legend of document.querySelectorAll('#keys .legend')) {
+      if (!legend.textContent) continue;
+      const cap = legend.closest('.cap').getBoundingClientRect();
+      const range = document.createRange();
+      range.selectNodeContents(legend);
+      if (!inside(range.getBoundingClientRect(), cap, 1)) problems.push('legend spills: ' + legend.closest('.key').dataset.code + ' ' + legend.textContent);
+    }
+    return problems;
+  });
+}
+
+test('every skin draws legibly on a transparent stage', async (t) => {
+  for (const id of SKIN_ORDER) assert.ok(staged.skins.includes(id), 'skin ' + id + ' ships');
+  const { page, errors, feed } = await openPage(context, staged.url);
+  for (const skin of staged.skins) {
+    await t.test(skin, async () => {
+      await feed.state({ skin, kana: true, shortcuts: 'clipstudio', textColor: skin === 'cute_dream_stars' ? 'dark' : 'white' });
+      await feed.key('ControlLeft', true, { ctrl: true });
+      await feed.key('KeyZ', true, { ctrl: true });
+      await feed.key('KeyH', true, { ctrl: true });
+      await feed.text({ op: 'preedit', text: 'こんばんは！今日も描いていきます🎨\nよろしくお願いします', caret: 28, preedit: 'らくがき', cursor: 3 });
+      await page.waitForTimeout(350); // let the toast and the field settle
+      const file = path.join(shots, skin + '.png');
+      const png = await page.screenshot({ path: file, omitBackground: true, animations: 'disabled' });
+      const img = decodePng(png);
+      assert.deepEqual([img.width, img.height], [1920, 1080]);
+      for (const [x, y] of [[0, 0], [1919, 0], [0, 1079], [1919, 1079], [960, 20]]) assert.equal(img.alpha(x, y), 0, `transparent at ${x},${y}`);
+      assert.ok(img.alpha(960, 1000) > 100, 'the keyboard is drawn at the bottom centre');
+      assert.deepEqual(await layoutProblems(page), []);
+      for (const code of ['KeyH', 'KeyZ', 'ControlLeft']) await feed.key(code, false);
+    });
+  }
+  // The text alone and a full-size layout, for a look at the other arrangements.
+  await feed.state({ skin: 'cute_strawberry_milk', mode: 'text', textLines: 3 });
+  await page.screenshot({ path: path.join(shots, 'mode_text.png'), omitBackground: true, animations: 'disabled' });
+  await feed.state({ skin: 'cute_mint_choco', layout: 'test_mini', mode: 'keyboard' });
+  await feed.key('Space', true);
+  await page.screenshot({ path: path.join(shots, 'layout_test_mini.png'), omitBackground: true, animations: 'disabled' });
+  assert.deepEqual(await layoutProblems(page), []);
+  assert.deepEqual(errors, []);
+  await page.close();
+});
