@@ -11,6 +11,8 @@
 #include "core/settings.h"
 #include "core/tick.h"
 #include "core/totals.h"
+#include "delivery/dispatcher.h"
+#include "delivery/vendor.h"
 
 #include <obs-frontend-api.h>
 #include <obs-module.h>
@@ -86,6 +88,8 @@ void shutdown_module()
 	if (!is_running())
 		return;
 	set_running(false);
+	// Requests in flight finish before anything they could touch is torn down.
+	vendor_record().stop();
 	bump_generation(key_ring(), false); // the hook stops queueing
 	delete_tick_timer();
 	stop_hook_thread(key_ring());
@@ -151,6 +155,23 @@ bool load_module()
 	return true;
 }
 
+RequestServices request_services()
+{
+	RequestServices services;
+	services.running = [] { return is_running(); };
+	return services;
+}
+
+// After every module has loaded, obs-websocket included.
+void post_load_module()
+{
+	const bool testHooks = env_is_one("CLACKERY_TEST_HOOKS");
+	set_request_services(request_services());
+	vendor_record().start(testHooks, [](VendorRequest kind, obs_data_t *request, obs_data_t *response) {
+		handle_vendor_request(kind, request, response);
+	});
+}
+
 void unload_module()
 {
 	if (!is_running() && !event_callback_registered)
@@ -187,7 +208,10 @@ bool obs_module_load(void)
 	return clackery::load_module();
 }
 
-void obs_module_post_load(void) {}
+void obs_module_post_load(void)
+{
+	clackery::post_load_module();
+}
 
 void obs_module_unload(void)
 {

@@ -1,10 +1,15 @@
 // A test-only OBS module that gives host tests what they need of the host: closing the main
-// window on the UI thread (a clean exit that runs the frontend exit event) and pressing
-// registered hotkeys as the frontend's routing would. Never installed by the run command.
+// window on the UI thread (a clean exit that runs the frontend exit event), pressing
+// registered hotkeys as the frontend's routing would, a stand-in for obs-browser, and vendor
+// requests made from the UI thread as another plug-in would. Never installed by the run
+// command.
 
 #include "browser_source.h"
+#include "browser_standin.h"
 #include "dock_driver.h"
 #include "websocket_vendor.h"
+
+#include <obs.hpp>
 
 #include <obs-frontend-api.h>
 #include <obs-module.h>
@@ -56,8 +61,36 @@ void on_trigger_hotkey(obs_data_t *request, obs_data_t *response, void *)
 	obs_data_set_bool(response, "found", found);
 }
 
+struct UiCall {
+	std::string json;
+	companion::RequestOutcome outcome;
+};
+
+void run_ui_call(void *data)
+{
+	auto *call = static_cast<UiCall *>(data);
+	call->outcome = companion::call_request("CallVendorRequest", call->json.c_str());
+}
+
+// Calls another vendor's request from the UI thread and waits for its answer there: a vendor
+// that queued such a request to the UI thread instead of serving it at once would hang.
+void on_ui_call_vendor(obs_data_t *request, obs_data_t *response, void *)
+{
+	OBSDataAutoRelease call_data = obs_data_create();
+	obs_data_set_string(call_data, "vendorName", obs_data_get_string(request, "vendorName"));
+	obs_data_set_string(call_data, "requestType", obs_data_get_string(request, "requestType"));
+	UiCall call{obs_data_get_json(call_data), {}};
+	obs_queue_task(OBS_TASK_UI, run_ui_call, &call, true);
+	obs_data_set_bool(response, "answered", call.outcome.answered);
+	obs_data_set_int(response, "status", call.outcome.status);
+	OBSDataAutoRelease reply = obs_data_create_from_json(call.outcome.responseJson.c_str());
+	if (reply)
+		obs_data_set_obj(response, "reply", reply);
+}
+
 companion::RequestCallback close_callback{on_close_main_window, nullptr};
 companion::RequestCallback hotkey_callback{on_trigger_hotkey, nullptr};
+companion::RequestCallback ui_call_callback{on_ui_call_vendor, nullptr};
 
 } // namespace
 
@@ -87,9 +120,15 @@ bool obs_module_load(void)
 
 void obs_module_post_load(void)
 {
+	// Before the module's own post-load step (it runs in reverse load order), so the module's
+	// first event already finds the stand-in.
+	const bool browser = companion::register_browser_standin();
+	blog(LOG_INFO, "[clackery-test] browser stand-in %s", browser ? "registered" : "absent");
+
 	void *vendor = companion::register_vendor("clackery_test");
 	const bool ok = companion::register_request(vendor, "close_main_window", &close_callback) &&
 			companion::register_request(vendor, "trigger_hotkey", &hotkey_callback) &&
-			companion::register_dock_driver(vendor);
+			companion::register_request(vendor, "ui_call_vendor", &ui_call_callback) &&
+			companion::register_browser_records(vendor) && companion::register_dock_driver(vendor);
 	blog(ok ? LOG_INFO : LOG_WARNING, "[clackery-test] companion %s", ok ? "ready" : "could not register");
 }

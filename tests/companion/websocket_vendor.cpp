@@ -17,6 +17,13 @@ proc_handler_t *websocket_api()
 	return ph;
 }
 
+// What obs-websocket allocates for "call_request"; the caller frees it and its strings.
+struct RequestResponse {
+	unsigned int status_code;
+	char *comment;
+	char *response_data;
+};
+
 } // namespace
 
 void *register_vendor(const char *name)
@@ -47,6 +54,30 @@ bool register_request(void *vendor, const char *type, RequestCallback *callback)
 	const bool ok = proc_handler_call(ph, "vendor_request_register", &cd) && calldata_bool(&cd, "success");
 	calldata_free(&cd);
 	return ok;
+}
+
+RequestOutcome call_request(const char *type, const char *json)
+{
+	RequestOutcome outcome;
+	proc_handler_t *ph = websocket_api();
+	if (!ph)
+		return outcome;
+	calldata_t cd = {};
+	calldata_set_string(&cd, "request_type", type);
+	calldata_set_string(&cd, "request_data", json);
+	calldata_set_ptr(&cd, "response", nullptr);
+	proc_handler_call(ph, "call_request", &cd);
+	auto *response = static_cast<RequestResponse *>(calldata_ptr(&cd, "response"));
+	calldata_free(&cd);
+	if (!response)
+		return outcome;
+	outcome.answered = true;
+	outcome.status = response->status_code;
+	outcome.responseJson = response->response_data ? response->response_data : "";
+	bfree(response->comment);
+	bfree(response->response_data);
+	bfree(response);
+	return outcome;
 }
 
 } // namespace companion
