@@ -4,6 +4,7 @@
 #include "common/obs_util.h"
 #include "common/qt_text.h"
 #include "common/text.h"
+#include "core/hotkeys.h"
 
 #include <obs-module.h>
 #include <util/platform.h>
@@ -305,6 +306,7 @@ void save_settings()
 	if (!settings_data || !writable || !settings_path)
 		return;
 	store_defaults(settings_data);
+	store_hotkey_bindings(settings_data);
 
 	const std::string file = settings_path->u8string();
 	const std::string dir = settings_path->parent_path().u8string();
