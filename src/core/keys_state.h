@@ -1,0 +1,18 @@
+#pragma once
+// Keys held and text typed through the keys, as the tick has seen them. UI thread only.
+
+#include "capture/held_keys.h"
+#include "common/records.h"
+
+namespace clackery {
+
+HeldKeys &held_keys();
+
+// The keys text as a frame on its own (op "type", nothing committed).
+TextFrame keys_text_frame(bool mask);
+void clear_keys_text();
+
+// Sends one key event (masked when asked) and types its character for the "keys" source.
+void emit_key_event(const KeyEvent &event);
+
+} // namespace clackery
