@@ -6,9 +6,14 @@
 #include "core/catalogues.h"
 #include "core/data_files.h"
 #include "core/dock_host.h"
+#include "core/hotkeys.h"
+#include "core/keys_state.h"
 #include "core/module_state.h"
+#include "core/options.h"
 #include "core/runtime_state.h"
 #include "core/settings.h"
+#include "core/state_object.h"
+#include "core/text_relay.h"
 #include "core/tick.h"
 #include "core/totals.h"
 #include "delivery/dispatcher.h"
@@ -70,6 +75,12 @@ void log_hook_result(bool hook_ok)
 DockCallbacks dock_callbacks()
 {
 	DockCallbacks callbacks;
+	callbacks.set_paused = set_paused;
+	callbacks.toggle_hidden = toggle_hidden;
+	callbacks.on_text_frame = on_dock_text;
+	callbacks.on_text_options = apply_text_source_and_color;
+	callbacks.on_options = apply_dock_options;
+	callbacks.cycle_mode = cycle_mode;
 	callbacks.add_overlay = [] { add_overlay_with_notice(); };
 	return callbacks;
 }
@@ -93,7 +104,10 @@ void shutdown_module()
 	bump_generation(key_ring(), false); // the hook stops queueing
 	delete_tick_timer();
 	stop_hook_thread(key_ring());
+	held_keys().clear();
+	clear_keys_text();
 	save_settings();
+	unregister_hotkeys();
 	remove_dock();
 	log_totals();
 	release_settings();
@@ -140,6 +154,7 @@ bool load_module()
 	for_dock.layouts = list_layouts();
 
 	create_dock(dock_callbacks(), for_dock);
+	register_hotkeys();
 
 	test_without_os_hook = env_is_one("CLACKERY_TEST_HOOKS") && env_is_one("CLACKERY_TEST_NO_HOOK");
 	const bool hook_ok = start_hook_thread(key_ring(), !test_without_os_hook);
@@ -150,6 +165,8 @@ bool load_module()
 	start_tick_timer();
 	obs_frontend_add_event_callback(on_frontend_event, nullptr);
 	event_callback_registered = true;
+	// Delivery is not enabled yet: this only brings the dock up to date.
+	publish_state(false);
 
 	log_line(LOG_INFO, "%s", kLoadedLine);
 	return true;
@@ -159,6 +176,7 @@ RequestServices request_services()
 {
 	RequestServices services;
 	services.running = [] { return is_running(); };
+	services.build_state = build_state;
 	return services;
 }
 
@@ -170,6 +188,8 @@ void post_load_module()
 	vendor_record().start(testHooks, [](VendorRequest kind, obs_data_t *request, obs_data_t *response) {
 		handle_vendor_request(kind, request, response);
 	});
+	// The page's first state, on the browser road only.
+	publish_state(false);
 }
 
 void unload_module()
