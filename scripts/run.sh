@@ -1,21 +1,26 @@
 #!/usr/bin/env bash
 # The main job on a fresh Debian 12 machine: installs what is needed, builds, installs the
 # module into a user plug-in folder and starts OBS Studio with it. With a display OBS opens
-# normally; without one it runs under Xvfb in a private home and a screenshot is saved.
-# OBS keeps running until you stop it (Ctrl+C). `--once` stops after the screenshot.
+# normally. Without one it runs under Xvfb in a private home with the module's test requests:
+# a real obs-websocket client resumes it from the dock, types a short demo, the overlay page
+# follows in Chromium, and the received events and two screenshots (the page, the OBS window
+# with the dock) are shown. OBS keeps running until you stop it (Ctrl+C); `--once` stops after
+# the demo.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib/common.sh"
 
 ONCE=0
 [ "${1:-}" = "--once" ] && ONCE=1
 
-ensure_packages "${RUN_PACKAGES[@]}"
+ensure_packages "${RUN_PACKAGES[@]}" chromium fonts-noto-cjk fonts-noto-color-emoji
+ensure_node
 build_module
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
 	say "installing into $HOME/.config/obs-studio/plugins/clackery"
 	cmake --install "$BUILD_DIR" --prefix "$HOME/.config/obs-studio/plugins/clackery" >/dev/null
 	say "starting OBS; the log is in $HOME/.config/obs-studio/logs/"
+	echo "  add the overlay with the dock's button 「いまのシーンに Clackery を置く」 (needs obs-browser)"
 	exec obs
 fi
 
@@ -24,6 +29,7 @@ PORT=${CLACKERY_WEBSOCKET_PORT:-4455}
 HOME_DIR=$RUN_DIR/home
 LOG=$RUN_DIR/obs.log
 SHOT=$RUN_DIR/obs-window.png
+PAGE=$HOME_DIR/.config/obs-studio/plugins/clackery/data/overlay/overlay.html
 mkdir -p "$HOME_DIR/.config/obs-studio" "$RUN_DIR/xdg"
 chmod 700 "$RUN_DIR/xdg"
 rm -f "$LOG" "$SHOT"
@@ -46,7 +52,9 @@ XVFB_PID=$!
 read -r DISPLAY_NUMBER <&3
 export DISPLAY=:$DISPLAY_NUMBER
 
+# No keyboard on a display of our own: the module's test requests stand in for one.
 env HOME="$HOME_DIR" XDG_CONFIG_HOME="$HOME_DIR/.config" XDG_RUNTIME_DIR="$RUN_DIR/xdg" QT_QPA_PLATFORM=xcb \
+	CLACKERY_TEST_HOOKS=1 CLACKERY_TEST_NO_HOOK=1 \
 	obs --multi --disable-updater --disable-missing-files-check --websocket_port "$PORT" >"$LOG" 2>&1 &
 OBS_PID=$!
 
@@ -68,13 +76,18 @@ for _ in $(seq 1 600); do
 	sleep 0.1
 done
 grep -q '\[clackery\] plugin loaded' "$LOG" || { echo "the module did not load; see $LOG" >&2; exit 1; }
-sleep 1 # let the first frames paint before the picture
-import -window root "$SHOT"
+# No window manager under Xvfb: give the main window the whole screen.
+for window in $(xdotool search --onlyvisible --name '^OBS ' 2>/dev/null); do
+	xdotool windowmove "$window" 0 0 windowsize "$window" 1920 1080
+done
 
-say "OBS is running with Clackery (display $DISPLAY, obs-websocket on port $PORT)"
+say "OBS is running with Clackery (display $DISPLAY, obs-websocket on port $PORT); the demo:"
+(cd "$ROOT" && node scripts/lib/demo.mjs --port "$PORT" --page "$PAGE" --out "$RUN_DIR")
+sleep 1 # let the dock repaint before the picture
+import -window root "$SHOT"
 grep '\[clackery\]' "$LOG" | sed 's/^/  /'
 echo "  log:        $LOG"
-echo "  screenshot: $SHOT"
+echo "  OBS window: $SHOT"
 
 if [ "$ONCE" -eq 1 ]; then
 	exit 0

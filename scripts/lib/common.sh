@@ -25,7 +25,7 @@ ensure_packages() {
 
 # What building and running the module needs: the host, its development files, Qt and Xvfb.
 RUN_PACKAGES=(build-essential cmake ninja-build pkg-config obs-studio libobs-dev qtbase5-dev
-	xvfb xauth libgl1-mesa-dri mesa-utils imagemagick x11-utils)
+	xvfb xauth libgl1-mesa-dri mesa-utils imagemagick x11-utils xdotool)
 
 ensure_node() {
 	if ! command -v node >/dev/null 2>&1; then

@@ -1,5 +1,7 @@
 #include "core/catalogues.h"
 
+#include "common/files.h"
+
 #include "common/ids.h"
 #include "core/data_files.h"
 #include "core/settings.h"
@@ -11,7 +13,6 @@
 #include <QJsonParseError>
 
 #include <algorithm>
-#include <fstream>
 #include <optional>
 #include <system_error>
 
@@ -43,22 +44,6 @@ std::optional<fs::path> canonical_path(const fs::path &path)
 	if (ec)
 		return std::nullopt;
 	return result;
-}
-
-// The whole file when its size is within [min_size, max_size]; nothing otherwise.
-std::optional<std::string> read_bounded_file(const fs::path &path, std::uintmax_t min_size, std::uintmax_t max_size)
-{
-	std::ifstream in(path, std::ios::binary | std::ios::ate);
-	if (!in)
-		return std::nullopt;
-	const std::streamoff size = in.tellg();
-	if (size < 0 || static_cast<std::uintmax_t>(size) < min_size || static_cast<std::uintmax_t>(size) > max_size)
-		return std::nullopt;
-	std::string bytes(static_cast<std::size_t>(size), '\0');
-	in.seekg(0);
-	if (!in.read(bytes.data(), size))
-		return std::nullopt;
-	return bytes;
 }
 
 // A sheet is a JSON object whose every value is a string (an empty object qualifies).

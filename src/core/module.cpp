@@ -10,9 +10,9 @@
 #include "core/keys_state.h"
 #include "core/module_state.h"
 #include "core/options.h"
+#include "core/request_services.h"
 #include "core/runtime_state.h"
 #include "core/settings.h"
-#include "core/state_object.h"
 #include "core/text_relay.h"
 #include "core/tick.h"
 #include "core/totals.h"
@@ -170,14 +170,6 @@ bool load_module()
 
 	log_line(LOG_INFO, "%s", kLoadedLine);
 	return true;
-}
-
-RequestServices request_services()
-{
-	RequestServices services;
-	services.running = [] { return is_running(); };
-	services.build_state = build_state;
-	return services;
 }
 
 // After every module has loaded, obs-websocket included.

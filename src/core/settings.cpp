@@ -1,5 +1,6 @@
 #include "core/settings.h"
 
+#include "common/files.h"
 #include "common/log.h"
 #include "common/obs_util.h"
 #include "common/qt_text.h"
@@ -14,7 +15,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <system_error>
 #include <vector>
 
@@ -40,17 +40,7 @@ std::string read_small_file(const fs::path &path)
 	std::error_code ec;
 	if (!fs::is_regular_file(path, ec))
 		return {};
-	std::ifstream in(path, std::ios::binary | std::ios::ate);
-	if (!in)
-		return {};
-	const std::streamoff size = in.tellg();
-	if (size < 1 || static_cast<std::uintmax_t>(size) > kMaxSettingsBytes)
-		return {};
-	std::string bytes(static_cast<std::size_t>(size), '\0');
-	in.seekg(0);
-	if (!in.read(bytes.data(), size))
-		return {};
-	return bytes;
+	return read_bounded_file(path, 1, kMaxSettingsBytes).value_or(std::string());
 }
 
 // Only a JSON object becomes settings; Qt checks it, libobs stores it.

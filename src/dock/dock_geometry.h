@@ -3,14 +3,9 @@
 // report its geometry against the screen, or render it into a PNG image.
 //
 // The dock does not know the host's data objects: the caller reads the request into
-// DockGeometryRequest and writes DockGeometryReport into the reply, one key per field:
-//   request  "floating" -> floating   (no user value: empty; a user value of another type
-//                                       than boolean: do not call, reply not accepted)
-//            "width", "height"        (size_given: either has a user value of any type;
-//                                       width/height: the value read as a double when the
-//                                       item has the number type, else 0)
-//   reply    "floating", "width", "height", "minimumWidth", "minimumHeight", "frameWidth",
-//            "frameHeight", "availableWidth", "availableHeight", "frameInside"
+// DockGeometryRequest and writes DockGeometryReport into the reply (common/request_records.h).
+
+#include "common/request_records.h"
 
 #include <QSize>
 
@@ -23,26 +18,6 @@ class QPixmap;
 namespace clackery {
 
 class TextDock;
-
-struct DockGeometryRequest {
-	std::optional<bool> floating;
-	bool size_given = false;
-	double width = 0;
-	double height = 0;
-};
-
-struct DockGeometryReport {
-	bool floating = false;
-	int width = 0;
-	int height = 0;
-	int minimum_width = 0;
-	int minimum_height = 0;
-	int frame_width = 0; // window decoration included
-	int frame_height = 0;
-	int available_width = 0; // the screen's available area
-	int available_height = 0;
-	bool frame_inside = false; // the frame lies within the available area (edges may touch)
-};
 
 // Applies the request to the dock frame and reports its geometry. Empty, with nothing
 // changed, when the frame is null or the request is refused: a size can only be set on a

@@ -1,10 +1,11 @@
 #include "layouts/layout_files.h"
 
+#include "common/files.h"
+
 #include "common/ids.h"
 #include "layouts/json_reader.h"
 
 #include <algorithm>
-#include <fstream>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -17,17 +18,10 @@ std::vector<LayoutEntry> read_layout_file(const fs::path &file)
 	std::error_code ec;
 	if (!fs::is_regular_file(file, ec))
 		return {};
-	std::ifstream in(file, std::ios::binary | std::ios::ate);
-	if (!in)
+	const std::optional<std::string> text = read_bounded_file(file, 1, kMaxLayoutDocumentBytes);
+	if (!text)
 		return {};
-	const std::streamoff size = in.tellg();
-	if (size < 1 || static_cast<std::uintmax_t>(size) > kMaxLayoutDocumentBytes)
-		return {};
-	std::string text(static_cast<std::size_t>(size), '\0');
-	in.seekg(0);
-	if (!in.read(text.data(), size))
-		return {};
-	return read_layout_document(text);
+	return read_layout_document(*text);
 }
 
 std::vector<LayoutEntry> load_layout_from(const fs::path &layouts_dir, std::string_view id)

@@ -2,6 +2,8 @@
 // Putting the overlay page into the stream: a browser source in the frontend's current scene
 // that shows the page installed beside the module as a local file.
 
+#include "common/request_records.h"
+
 #include <QString>
 
 #include <obs.h>
@@ -10,13 +12,6 @@
 #include <string>
 
 namespace clackery {
-
-struct OverlayPlacement {
-	bool ok = false;         // the scene holds an overlay source now
-	bool created = false;    // a new source was created and added
-	bool existing = false;   // the scene already held one
-	std::string source_name; // that source's name when `ok`
-};
 
 // Finds or places the overlay source in the current scene. `show_notice` receives the message
 // for the streamer (placed, already there, or failed); it is not called when the page itself

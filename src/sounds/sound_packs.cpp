@@ -1,9 +1,10 @@
 #include "sounds/sound_packs.h"
 
+#include "common/files.h"
+
 #include "layouts/json_reader.h"
 #include "sounds/wav.h"
 
-#include <fstream>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -69,17 +70,7 @@ std::string read_pack_file(const fs::path &dir, const std::string &name, std::ui
 	const fs::path canonical = fs::canonical(path, ec);
 	if (ec || canonical.parent_path() != dir)
 		return {};
-	std::ifstream in(path, std::ios::binary | std::ios::ate);
-	if (!in)
-		return {};
-	const std::streamoff size = in.tellg();
-	if (size < 1 || static_cast<std::uintmax_t>(size) > limit)
-		return {};
-	std::string bytes(static_cast<std::size_t>(size), '\0');
-	in.seekg(0);
-	if (!in.read(bytes.data(), size))
-		return {};
-	return bytes;
+	return read_bounded_file(path, 1, limit).value_or(std::string());
 }
 
 bool is_valid_pack_id(std::string_view id)

@@ -87,7 +87,7 @@ test('logs in with the password, asks for the state and follows vendor events', 
   assert.equal(identify.rpcVersion, 1);
   assert.equal(identify.eventSubscriptions & 512, 512);
   assert.deepEqual(obs.log.requests[0].requestType, 'CallVendorRequest');
-  assert.deepEqual(obs.log.requests[0].requestData, { vendorName: 'clackery', requestType: 'get_state', requestData: {} });
+  assert.deepEqual(obs.log.requests[0].requestData, { vendorName: 'clackery', requestType: 'get_state' });
   await page.waitForFunction(() => !document.getElementById('overlay').classList.contains('hidden'));
   assert.equal(await page.locator('#connection').isVisible(), false);
 
@@ -97,6 +97,14 @@ test('logs in with the password, asks for the state and follows vendor events', 
   obs.vendorEvent('clackery', 'text', { op: 'type', preedit: '', committed: '', text: 'ws で届いた', cursor: 0, caret: 7, seq: 12 });
   await page.waitForFunction(() => document.getElementById('text-content').textContent === 'ws で届いた');
   assert.deepEqual(await litCodes(page), ['KeyD']);
+  // A press that obs-websocket delivers after its own release must not light the key again.
+  obs.vendorEvent('clackery', 'key', { code: 'KeyJ', down: true, t: 1, mods, seq: 13 });
+  obs.vendorEvent('clackery', 'key', { code: 'KeyD', down: false, t: 1, mods, seq: 15 });
+  obs.vendorEvent('clackery', 'key', { code: 'KeyJ', down: false, t: 1, mods, seq: 16 });
+  obs.vendorEvent('clackery', 'key', { code: 'KeyD', down: true, t: 1, mods, seq: 14 });
+  obs.vendorEvent('clackery', 'text', { op: 'type', preedit: '', committed: '', text: '順番', cursor: 0, caret: 2, seq: 17 });
+  await page.waitForFunction(() => document.getElementById('text-content').textContent === '順番');
+  assert.deepEqual(await litCodes(page), []);
   obs.vendorEvent('clackery', 'state', baseState({ hidden: true }));
   await page.waitForFunction(() => document.getElementById('overlay').classList.contains('hidden'));
   assert.deepEqual(errors, []);

@@ -56,5 +56,5 @@ export function decodePng(buf) {
     }
     prev = line;
   }
-  return { width, height, alpha: (x, y) => out[(y * width + x) * 4 + 3] };
+  return { width, height, pixels: out, alpha: (x, y) => out[(y * width + x) * 4 + 3] };
 }

@@ -283,7 +283,24 @@
       disconnected: 'OBS との接続が切れました。つなぎ直します…',
       'auth-failed': 'OBS のパスワードが違います。',
     };
-    C.obsws.connect(wsOptions, applyPayload, (st) => {
+    // obs-websocket hands vendor events to its clients from several threads, so they may arrive
+    // slightly out of order: a key or text event older than one already applied is dropped.
+    // Each connection starts a new count (the module may have restarted meanwhile).
+    let vendorSequence = C.envelope.createSequenceFilter();
+    const applyVendorPayload = (kind, data) => {
+      const seq = C.envelope.isPlainObject(data) ? data.seq : undefined;
+      if ((kind === 'key' || kind === 'text') && Number.isSafeInteger(seq)) {
+        if (!vendorSequence.isNew('vendor', seq)) return;
+        const apply = readPayload(kind, data);
+        if (!apply) return;
+        vendorSequence.commit('vendor', seq);
+        apply();
+        return;
+      }
+      applyPayload(kind, data);
+    };
+    C.obsws.connect(wsOptions, applyVendorPayload, (st) => {
+      if (st === 'connected') vendorSequence = C.envelope.createSequenceFilter();
       status.hidden = st === 'connected';
       status.dataset.status = st;
       status.textContent = texts[st] || '';

@@ -46,7 +46,8 @@
         send(OP.REQUEST, {
           requestType: 'CallVendorRequest',
           requestId: 'clackery-page-' + requestCount,
-          requestData: { vendorName: VENDOR, requestType: 'get_state', requestData: {} },
+          // obs-websocket refuses an empty inner requestData: leave it out.
+          requestData: { vendorName: VENDOR, requestType: 'get_state' },
         });
       } else if (msg.op === OP.EVENT) {
         if (d.eventType !== 'VendorEvent' || !C.envelope.isPlainObject(d.eventData)) return;
