@@ -194,30 +194,3 @@ TEST(VendorRequests, StopReleasesAWaitingRequestEmptyAndItNeverRuns)
 	EXPECT_FALSE(fake.is_registered("get_state"));
 	EXPECT_FALSE(record.deliveryEnabled);
 }
-
-TEST(VendorRequests, ManyThreadsAreAllAnsweredWhileTheUiThreadServes)
-{
-	FakeWebSocket fake;
-	Served served;
-	Vendor record;
-	ASSERT_TRUE(record.start(fake.host(), false, answering(served)));
-	constexpr int kThreads = 8;
-	constexpr int kEach = 50;
-	auto all = std::async(std::launch::async, [&] {
-		std::vector<std::thread> threads;
-		std::atomic<int> answered{0};
-		for (int i = 0; i < kThreads; ++i) {
-			threads.emplace_back([&] {
-				for (int n = 0; n < kEach; ++n) {
-					if (fake.call("get_state") == std::optional<std::string>("{\"kind\":0}"))
-						++answered;
-				}
-			});
-		}
-		for (auto &thread : threads)
-			thread.join();
-		return std::optional<std::string>(std::to_string(answered.load()));
-	});
-	EXPECT_EQ(serve_until_answered(all), std::optional<std::string>(std::to_string(kThreads * kEach)));
-	record.stop();
-}

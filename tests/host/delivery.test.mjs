@@ -1,6 +1,7 @@
 // The vendor "clackery" in the real OBS with the real obs-websocket: which requests exist,
-// requests from many clients at once, requests from the UI thread, and shutdown while clients
-// keep asking.
+// events to subscribed clients and, through the obs-browser stand-in, to the page, requests
+// from many clients at once, requests from the UI thread, and shutdown while clients keep
+// asking (CLACKERY_SHUTDOWN_LOOPS=20 repeats that one).
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
 import OBSWebSocket, { EventSubscription } from 'obs-websocket-js';
@@ -38,6 +39,27 @@ async function connectClient(obs, eventSubscriptions = EventSubscription.None) {
 }
 
 const getState = { vendorName: 'clackery', requestType: 'get_state' };
+const INSTANCE_ID = /^clackery-plugin-[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}$/;
+// The host keeps a data object's items sorted by name, so the envelope's text has this order.
+const ENVELOPE_KEYS = ['at', 'data', 'from', 'kind', 'role', 'seq', 'type', 'v'];
+
+async function waitFor(what, predicate, timeoutMs = 10000) {
+  const deadline = Date.now() + timeoutMs;
+  while (!(await predicate())) {
+    if (Date.now() > deadline) throw new Error(`timed out waiting for ${what}`);
+    await new Promise((resolve) => setTimeout(resolve, 20));
+  }
+}
+
+// What the obs-browser stand-in received, in arrival order.
+async function browserEvents(obs) {
+  const { events } = await obs.callVendor('clackery_test', 'browser_events');
+  return events;
+}
+
+function pressHotkey(obs, name) {
+  return obs.callVendor('clackery_test', 'trigger_hotkey', { name: `clackery.${name}` });
+}
 
 test('requests registered by the test hooks variable', async (t) => {
   const cases = [
@@ -49,7 +71,10 @@ test('requests registered by the test hooks variable', async (t) => {
   for (const c of cases) {
     await t.test(c.name, () => withObs({ env: c.env }, async (obs) => {
       assert.equal(countLines(obs.clackeryLines(), TEST_HOOKS_LINE), c.hooks ? 1 : 0);
-      assert.equal((await vendorStatus(obs, 'clackery', 'get_state')).status, 100);
+      const state = await vendorStatus(obs, 'clackery', 'get_state');
+      assert.equal(state.status, 100);
+      assert.equal(state.responseData.paused, true);
+      assert.equal(state.responseData.hidden, true);
       // A request of the test set answers (with nothing yet) only when registered.
       for (const request of ['test_push_key', 'test_counters', 'test_dock_geometry']) {
         const reply = await vendorStatus(obs, 'clackery', request);
@@ -65,6 +90,96 @@ test('requests registered by the test hooks variable', async (t) => {
   }
 });
 
+test('events reach subscribed clients and the page under one numbering', async (t) => {
+  await withObs({}, async (obs) => {
+    const startedAt = Date.now();
+    const vendorEvents = [];
+    obs.client.on('VendorEvent', (event) => vendorEvents.push(event));
+
+    // The first event after load is the state of the post-load step, on the page's road only.
+    const [first] = await browserEvents(obs);
+    const firstEnvelope = JSON.parse(first.event_data.json);
+    assert.equal(firstEnvelope.seq, 1);
+    assert.equal(firstEnvelope.kind, 'state');
+    assert.equal(firstEnvelope.data.paused, true);
+    await obs.callVendor('clackery_test', 'clear_browser_events');
+
+    await pressHotkey(obs, 'pause_toggle'); // resume: state and the current text
+    await pressHotkey(obs, 'hide_toggle');
+    await pressHotkey(obs, 'pause_toggle');
+    await waitFor('four vendor events', () => vendorEvents.length >= 4);
+    // A client may see a vendor event before the page's copy of it has been sent.
+    let received = [];
+    await waitFor('the last change on the page road', async () => {
+      received = await browserEvents(obs);
+      return received.some((event) => JSON.parse(event.event_data.json).data.rev === 4);
+    });
+    const readAt = Date.now();
+
+    // obs-websocket broadcasts each event from a thread pool: clients may see them in any order,
+    // and tell it from "rev" (state) and "seq" (key, text).
+    assert.deepEqual(vendorEvents.map((event) => `${event.vendorName} ${event.eventType}`).sort(),
+      ['clackery state', 'clackery state', 'clackery state', 'clackery text']);
+    assert.deepEqual(vendorEvents.filter((e) => e.eventType === 'state').map((e) => e.eventData.rev)
+      .sort((a, b) => a - b), [2, 3, 4]);
+
+    const envelopes = received.map((event) => {
+      assert.equal(event.event_name, 'fernquarry.clackery');
+      assert.deepEqual(Object.keys(event.event_data), ['json']);
+      return JSON.parse(event.event_data.json);
+    });
+    assert.ok(envelopes.length >= 4, `${envelopes.length} envelopes`);
+    for (const [i, envelope] of envelopes.entries()) {
+      assert.deepEqual(Object.keys(envelope), ENVELOPE_KEYS);
+      assert.equal(envelope.type, 'fernquarry.clackery');
+      assert.equal(envelope.v, 1);
+      assert.equal(envelope.role, 'plugin');
+      assert.match(envelope.from, INSTANCE_ID);
+      assert.equal(envelope.from, firstEnvelope.from);
+      assert.ok(['state', 'text', 'key'].includes(envelope.kind), envelope.kind);
+      assert.ok(envelope.at >= startedAt - 1000 && envelope.at <= readAt + 1000, `at ${envelope.at}`);
+      if (i > 0) assert.equal(envelope.seq, envelopes[i - 1].seq + 1, 'seq rises by one across kinds');
+      if (envelope.kind !== 'state') assert.equal(envelope.data.seq, envelope.seq);
+      else assert.equal('seq' in envelope.data, false);
+    }
+    // Each vendor event went to the page too, with the same payload.
+    const matched = new Set();
+    for (const event of vendorEvents) {
+      const index = envelopes.findIndex((envelope, i) => !matched.has(i) && envelope.kind === event.eventType
+        && JSON.stringify(envelope.data) === JSON.stringify(event.eventData));
+      assert.ok(index >= 0, `no envelope for ${JSON.stringify(event)}`);
+      assert.deepEqual(envelopes[index].data, event.eventData);
+      matched.add(index);
+    }
+    // The page road keeps the order of the changes.
+    const revs = envelopes.filter((envelope) => envelope.kind === 'state').map((envelope) => envelope.data.rev);
+    assert.deepEqual(revs, [...revs].sort((a, b) => a - b));
+
+    const text = received.find((event) => JSON.parse(event.event_data.json).kind === 'text');
+    t.diagnostic(`captured envelope: ${text.event_data.json}`);
+    await obs.stop();
+  });
+});
+
+test('without obs-browser the page road fails and vendor events still go out', () =>
+  withObs({ env: { CLACKERY_TEST_NO_BROWSER: '1' } }, async (obs) => {
+    assert.ok(obs.log().includes('[clackery-test] browser stand-in absent'));
+    const vendorEvents = [];
+    obs.client.on('VendorEvent', (event) => vendorEvents.push(event));
+    await pressHotkey(obs, 'pause_toggle');
+    await waitFor('two vendor events', () => vendorEvents.length >= 2);
+    const state = vendorEvents.find((event) => event.eventType === 'state');
+    const text = vendorEvents.find((event) => event.eventType === 'text');
+    assert.ok(state && text, JSON.stringify(vendorEvents));
+    assert.equal(state.eventData.paused, false);
+    // The post-load state and the resume's state were numbered before it, though not delivered.
+    assert.ok(text.eventData.seq >= 3, `seq ${text.eventData.seq}`);
+    assert.deepEqual(await browserEvents(obs), []);
+    assert.equal((await obs.callVendor('clackery', 'get_state')).paused, false);
+    await obs.stop();
+    assert.deepEqual(obs.clackeryLines().filter((line) => line.includes('delivery disabled')), []);
+  }));
+
 test('a request made on the UI thread is served at once instead of waiting for itself', () =>
   withObs({}, async (obs) => {
     const reply = await obs.callVendor('clackery_test', 'ui_call_vendor', getState);
@@ -72,6 +187,7 @@ test('a request made on the UI thread is served at once instead of waiting for i
     assert.equal(reply.status, 100);
     assert.equal(reply.reply.vendorName, 'clackery');
     assert.equal(reply.reply.requestType, 'get_state');
+    assert.deepEqual(reply.reply.responseData, await obs.callVendor('clackery', 'get_state'));
     await obs.stop();
   }));
 
@@ -80,6 +196,7 @@ test('8 clients with 200 concurrent get_state requests each are all answered', (
     const clients = await Promise.all(Array.from({ length: 8 }, () => connectClient(obs)));
     try {
       const expected = await obs.client.call('CallVendorRequest', getState);
+      assert.equal(expected.responseData.rev, 1);
       const replies = await Promise.all(clients.flatMap((client) =>
         Array.from({ length: 200 }, () => client.call('CallVendorRequest', getState))));
       assert.equal(replies.length, 1600);
@@ -109,6 +226,8 @@ function fireUntilClosed(client, inFlight, counts) {
 
 function shutdownWhileFiring() {
   return withObs({}, async (obs) => {
+    // Capture running, so the shutdown also stops the tick's emissions.
+    await pressHotkey(obs, 'pause_toggle');
     const clients = await Promise.all(Array.from({ length: 8 }, () => connectClient(obs)));
     const counts = { answered: 0, refused: [] };
     const firing = clients.map((client) => fireUntilClosed(client, 20, counts));
