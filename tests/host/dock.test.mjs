@@ -95,6 +95,8 @@ test('the dock shows, floats, resizes, docks and is photographed', () => withTes
 
 test('typing in the dock reaches the client as exact text frames', () => withTestObs(async (obs) => {
   await resume(obs);
+  // The resume sends the current text first; vendor events may arrive late, so wait for it.
+  await waitFor(() => textEvents(obs).length >= 1, 'the frame of the resume');
   const steps = [
     ['test_dock_ime', { preedit: 'にほんご' },
       { op: 'preedit', preedit: 'にほんご', committed: '', text: '', cursor: 4, caret: 0 }],

@@ -9,6 +9,9 @@ test('keys type the JIS labels into text frames', async () => {
   try {
     await resume(obs);
     assert.deepEqual(await call(obs, 'test_set_text_options', { textSource: 'keys' }), { accepted: true });
+    // The resume and the source change each send the current text first; vendor events may
+    // arrive late, so wait for both before counting.
+    await waitFor(() => textEvents(obs).length >= 2, 'the frames of the resume and the source change');
     const before = textEvents(obs).length;
     await tap(obs, 'KeyA');
     await pushKey(obs, 'ShiftLeft', true);
