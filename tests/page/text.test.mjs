@@ -93,13 +93,12 @@ test('the newest line stays in view however long the text grows', async () => {
   for (const textDirection of ['up', 'down']) {
     await feed.state({ textDirection, textLines: 2 });
     await feed.text({ text, caret: text.length });
-    await page.waitForTimeout(250); // the scroll eases in
-    const seen = await page.evaluate(() => {
+    // The scroll eases in: wait until the caret's line is inside the field (fails on time-out).
+    await page.waitForFunction(() => {
       const box = document.getElementById('textbox').getBoundingClientRect();
       const caret = document.querySelector('#text-content .caret').getBoundingClientRect();
       return caret.top >= box.top && caret.bottom <= box.bottom;
-    });
-    assert.ok(seen, textDirection);
+    }, null, { timeout: 5000 });
   }
 });
 
