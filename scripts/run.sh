@@ -9,6 +9,21 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib/common.sh"
 ONCE=0
 [ "${1:-}" = "--once" ] && ONCE=1
 
+# Types a short demo on an X display (default $DISPLAY) through XTest, as a person at the
+# keyboard would: the module's X11 capture sees it as real typing, so call it once capture has
+# been resumed. Only keys that do nothing in OBS's focused window: letters with and without
+# Shift, right Ctrl alone, arrows, and the Japanese keys by keycode (Yen, Ro, Henkan,
+# Katakana/Hiragana, Muhenkan), which the default keymap may leave without keysyms.
+type_demo_keys_with_xdotool() {
+	local display=${1:-${DISPLAY:-}}
+	[ -n "$display" ] || { echo "type_demo_keys_with_xdotool: no display" >&2; return 1; }
+	local xdotool=(env DISPLAY="$display" xdotool)
+	"${xdotool[@]}" type --delay 120 "Clackery"
+	"${xdotool[@]}" key --delay 150 shift+h i 105 Left Up Right Down
+	"${xdotool[@]}" key --delay 150 132 97 100 101 102
+	echo "  typed through xdotool on $display: Clackery, Shift+H i, right Ctrl, arrows, ¥ ろ 変換 かな 無変換"
+}
+
 ensure_packages "${RUN_PACKAGES[@]}"
 build_module
 

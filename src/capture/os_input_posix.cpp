@@ -14,6 +14,7 @@
 
 #include <cerrno>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -69,6 +70,8 @@ bool open_message_queue(HookControl &control, std::uint32_t &error)
 		error = ERROR_CODE_NOT_ENOUGH_MEMORY;
 		return false;
 	}
+	// A name to find the thread by in top, a debugger or /proc.
+	pthread_setname_np(pthread_self(), "clackery-hook");
 	std::lock_guard<std::mutex> lock(state.mutex);
 	state.messages.clear();
 	state.wake_fd = fd;

@@ -33,7 +33,8 @@ public:
 		if (const int broken = xcb_connection_has_error(connection_.get())) {
 			error = broken == XCB_CONN_CLOSED_MEM_INSUFFICIENT ? ERROR_CODE_NOT_ENOUGH_MEMORY
 									   : ERROR_CODE_CONNECTION_ABORTED;
-			capture_warning("key capture stopped: the X display connection was lost (xcb error %d)", broken);
+			capture_warning("key capture stopped: the X display connection was lost (xcb error %d)",
+					broken);
 			return false;
 		}
 		return true;
@@ -75,8 +76,8 @@ bool is_empty(const char *text)
 bool has_generic_events(xcb_connection_t *connection)
 {
 	static constexpr char name[] = "Generic Event Extension";
-	const XcbPointer<xcb_query_extension_reply_t> reply(xcb_query_extension_reply(
-	    connection, xcb_query_extension(connection, sizeof(name) - 1, name), nullptr));
+	const XcbPointer<xcb_query_extension_reply_t> reply(
+	    xcb_query_extension_reply(connection, xcb_query_extension(connection, sizeof(name) - 1, name), nullptr));
 	return reply && reply->present;
 }
 
@@ -101,8 +102,7 @@ bool select_raw_keys(xcb_connection_t *connection, std::uint8_t &x_error)
 	};
 	const RawKeyMask mask{{XCB_INPUT_DEVICE_ALL_MASTER, 1},
 			      XCB_INPUT_XI_EVENT_MASK_RAW_KEY_PRESS | XCB_INPUT_XI_EVENT_MASK_RAW_KEY_RELEASE};
-	for (auto roots = xcb_setup_roots_iterator(xcb_get_setup(connection)); roots.rem > 0;
-	     xcb_screen_next(&roots)) {
+	for (auto roots = xcb_setup_roots_iterator(xcb_get_setup(connection)); roots.rem > 0; xcb_screen_next(&roots)) {
 		const xcb_void_cookie_t cookie =
 		    xcb_input_xi_select_events_checked(connection, roots.data->root, 1, &mask.head);
 		const XcbPointer<xcb_generic_error_t> failure(xcb_request_check(connection, cookie));

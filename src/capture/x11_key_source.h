@@ -11,12 +11,12 @@
 namespace clackery {
 
 // Windows-style codes left in the hook's last error when X11 capture cannot start or stops.
-constexpr std::uint32_t ERROR_CODE_ACCESS_DENIED = 5;             // the server refused raw key events
-constexpr std::uint32_t ERROR_CODE_X11_NOT_SUPPORTED = 50;        // a Wayland session without an X display
-constexpr std::uint32_t ERROR_CODE_OLD_WIN_VERSION = 1150;        // the X server lacks XInput 2.1
-constexpr std::uint32_t ERROR_CODE_DEVICE_NOT_CONNECTED = 1167;   // no X display at all
-constexpr std::uint32_t ERROR_CODE_CONNECTION_REFUSED = 1225;     // the X display could not be opened
-constexpr std::uint32_t ERROR_CODE_CONNECTION_ABORTED = 1236;     // the display connection broke while capturing
+constexpr std::uint32_t ERROR_CODE_ACCESS_DENIED = 5;           // the server refused raw key events
+constexpr std::uint32_t ERROR_CODE_X11_NOT_SUPPORTED = 50;      // a Wayland session without an X display
+constexpr std::uint32_t ERROR_CODE_OLD_WIN_VERSION = 1150;      // the X server lacks XInput 2.1
+constexpr std::uint32_t ERROR_CODE_DEVICE_NOT_CONNECTED = 1167; // no X display at all
+constexpr std::uint32_t ERROR_CODE_CONNECTION_REFUSED = 1225;   // the X display could not be opened
+constexpr std::uint32_t ERROR_CODE_CONNECTION_ABORTED = 1236;   // the display connection broke while capturing
 
 // Opens the source on the display named by DISPLAY; empty with `error` set (and one line saying
 // why) when there is none, it is Wayland alone, or the server lacks XInput 2.1.

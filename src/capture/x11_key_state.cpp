@@ -17,7 +17,7 @@ constexpr std::chrono::seconds RECONNECT_INTERVAL{2};
 
 struct KeyStateProbe {
 	std::mutex mutex;
-	XcbConnection connection;                         // guarded by mutex
+	XcbConnection connection;                           // guarded by mutex
 	std::chrono::steady_clock::time_point next_attempt; // guarded by mutex
 };
 

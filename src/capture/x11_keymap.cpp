@@ -30,41 +30,41 @@ constexpr Row ROWS[] = {
     {13, 0x0D, 0xBB},    // Equal: VK_OEM_PLUS
     {14, 0x0E, 0x08},    // Backspace
     {15, 0x0F, 0x09},    // Tab
-    {16, 0x10, 'Q'},     //
-    {17, 0x11, 'W'},     //
-    {18, 0x12, 'E'},     //
-    {19, 0x13, 'R'},     //
-    {20, 0x14, 'T'},     //
-    {21, 0x15, 'Y'},     //
-    {22, 0x16, 'U'},     //
-    {23, 0x17, 'I'},     //
-    {24, 0x18, 'O'},     //
-    {25, 0x19, 'P'},     //
+    {16, 0x10, 'Q'},     // KeyQ
+    {17, 0x11, 'W'},     // KeyW
+    {18, 0x12, 'E'},     // KeyE
+    {19, 0x13, 'R'},     // KeyR
+    {20, 0x14, 'T'},     // KeyT
+    {21, 0x15, 'Y'},     // KeyY
+    {22, 0x16, 'U'},     // KeyU
+    {23, 0x17, 'I'},     // KeyI
+    {24, 0x18, 'O'},     // KeyO
+    {25, 0x19, 'P'},     // KeyP
     {26, 0x1A, 0xDB},    // BracketLeft: VK_OEM_4
     {27, 0x1B, 0xDD},    // BracketRight: VK_OEM_6
     {28, 0x1C, 0x0D},    // Enter
     {29, 0x1D, 0xA2},    // ControlLeft: VK_LCONTROL
-    {30, 0x1E, 'A'},     //
-    {31, 0x1F, 'S'},     //
-    {32, 0x20, 'D'},     //
-    {33, 0x21, 'F'},     //
-    {34, 0x22, 'G'},     //
-    {35, 0x23, 'H'},     //
-    {36, 0x24, 'J'},     //
-    {37, 0x25, 'K'},     //
-    {38, 0x26, 'L'},     //
+    {30, 0x1E, 'A'},     // KeyA
+    {31, 0x1F, 'S'},     // KeyS
+    {32, 0x20, 'D'},     // KeyD
+    {33, 0x21, 'F'},     // KeyF
+    {34, 0x22, 'G'},     // KeyG
+    {35, 0x23, 'H'},     // KeyH
+    {36, 0x24, 'J'},     // KeyJ
+    {37, 0x25, 'K'},     // KeyK
+    {38, 0x26, 'L'},     // KeyL
     {39, 0x27, 0xBA},    // Semicolon: VK_OEM_1
     {40, 0x28, 0xDE},    // Quote: VK_OEM_7
     {41, 0x29, 0xC0},    // Backquote (Hankaku/Zenkaku on a Japanese keyboard): VK_OEM_3
     {42, 0x2A, 0xA0},    // ShiftLeft: VK_LSHIFT
     {43, 0x2B, 0xDC},    // Backslash: VK_OEM_5
-    {44, 0x2C, 'Z'},     //
-    {45, 0x2D, 'X'},     //
-    {46, 0x2E, 'C'},     //
-    {47, 0x2F, 'V'},     //
-    {48, 0x30, 'B'},     //
-    {49, 0x31, 'N'},     //
-    {50, 0x32, 'M'},     //
+    {44, 0x2C, 'Z'},     // KeyZ
+    {45, 0x2D, 'X'},     // KeyX
+    {46, 0x2E, 'C'},     // KeyC
+    {47, 0x2F, 'V'},     // KeyV
+    {48, 0x30, 'B'},     // KeyB
+    {49, 0x31, 'N'},     // KeyN
+    {50, 0x32, 'M'},     // KeyM
     {51, 0x33, 0xBC},    // Comma: VK_OEM_COMMA
     {52, 0x34, 0xBE},    // Period: VK_OEM_PERIOD
     {53, 0x35, 0xBF},    // Slash: VK_OEM_2

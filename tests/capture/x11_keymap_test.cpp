@@ -186,10 +186,10 @@ TEST(X11KeyState, SidedAndGenericVirtualKeysFindTheirKeycodes)
 		std::uint32_t vk;
 		std::vector<std::uint32_t> keycodes;
 	} cases[] = {
-	    {0xA0, {50}},      {0xA1, {62}},      {0xA2, {37}},  {0xA3, {105}}, {0xA4, {64}},
-	    {0xA5, {108}},     {0x10, {50, 62}},  {0x11, {37, 105}},           {0x12, {64, 108}},
-	    {0x0D, {36, 104}}, {0xE2, {94, 97}},  {0xDC, {51, 132}},           {0x41, {38}},
-	    {0x90, {77}},      {0x13, {127}},     {0x5B, {133}}, {0xFF, {}},   {0x1000, {}},
+	    {0xA0, {50}},     {0xA1, {62}},      {0xA2, {37}},      {0xA3, {105}},     {0xA4, {64}},
+	    {0xA5, {108}},    {0x10, {50, 62}},  {0x11, {37, 105}}, {0x12, {64, 108}}, {0x0D, {36, 104}},
+	    {0xE2, {94, 97}}, {0xDC, {51, 132}}, {0x41, {38}},      {0x90, {77}},      {0x13, {127}},
+	    {0x5B, {133}},    {0xFF, {}},        {0x1000, {}},
 	};
 	for (const auto &c : cases)
 		EXPECT_EQ(x11_keycodes_for_vk(c.vk), c.keycodes) << "vk " << c.vk;

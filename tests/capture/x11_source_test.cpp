@@ -108,15 +108,32 @@ TEST_F(X11Source, KeysTypedThroughXTestReachTheRingNamedAsOnWindows)
 	const std::uint64_t word = bump_generation(*ring, true);
 
 	const std::vector<Typed> typed = {
-	    {50, true, "ShiftLeft", 0xA0},    {38, true, "KeyA", 0x41},          {38, false, "KeyA", 0x41},
-	    {50, false, "ShiftLeft", 0xA0},   {105, true, "ControlRight", 0xA3}, {105, false, "ControlRight", 0xA3},
-	    {104, true, "NumpadEnter", 0x0D}, {104, false, "NumpadEnter", 0x0D}, {111, true, "ArrowUp", 0x26},
-	    {111, false, "ArrowUp", 0x26},    {67, true, "F1", 0x70},            {67, false, "F1", 0x70},
-	    {132, true, "IntlYen", 0xDC},     {132, false, "IntlYen", 0xDC},     {97, true, "IntlRo", 0xE2},
-	    {97, false, "IntlRo", 0xE2},      {100, true, "Convert", 0x1C},      {100, false, "Convert", 0x1C},
-	    {102, true, "NonConvert", 0x1D},  {102, false, "NonConvert", 0x1D},  {101, true, "KanaMode", 0x15},
-	    {101, false, "KanaMode", 0x15},   {77, true, "NumLock", 0x90},       {77, false, "NumLock", 0x90},
-	    {127, true, "Pause", 0x13},       {127, false, "Pause", 0x13},
+	    {50, true, "ShiftLeft", 0xA0},
+	    {38, true, "KeyA", 0x41},
+	    {38, false, "KeyA", 0x41},
+	    {50, false, "ShiftLeft", 0xA0},
+	    {105, true, "ControlRight", 0xA3},
+	    {105, false, "ControlRight", 0xA3},
+	    {104, true, "NumpadEnter", 0x0D},
+	    {104, false, "NumpadEnter", 0x0D},
+	    {111, true, "ArrowUp", 0x26},
+	    {111, false, "ArrowUp", 0x26},
+	    {67, true, "F1", 0x70},
+	    {67, false, "F1", 0x70},
+	    {132, true, "IntlYen", 0xDC},
+	    {132, false, "IntlYen", 0xDC},
+	    {97, true, "IntlRo", 0xE2},
+	    {97, false, "IntlRo", 0xE2},
+	    {100, true, "Convert", 0x1C},
+	    {100, false, "Convert", 0x1C},
+	    {102, true, "NonConvert", 0x1D},
+	    {102, false, "NonConvert", 0x1D},
+	    {101, true, "KanaMode", 0x15},
+	    {101, false, "KanaMode", 0x15},
+	    {77, true, "NumLock", 0x90},
+	    {77, false, "NumLock", 0x90},
+	    {127, true, "Pause", 0x13},
+	    {127, false, "Pause", 0x13},
 	};
 	const double before = os::clock_ms();
 	for (const Typed &key : typed) {
@@ -150,7 +167,7 @@ TEST_F(X11Source, KeysTypedThroughXTestReachTheRingNamedAsOnWindows)
 
 TEST_F(X11Source, TheServersKeyStateAnswersTheProbe)
 {
-	keyboard.send(62, true); // Shift_R
+	keyboard.send(62, true);  // Shift_R
 	keyboard.send(104, true); // KP_Enter
 	keyboard.sync();
 	EXPECT_TRUE(key_is_down(0xA1));

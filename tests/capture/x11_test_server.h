@@ -38,9 +38,10 @@ public:
 			dup2(null, 1);
 			dup2(null, 2);
 			const std::string fd = std::to_string(fds[1]);
-			std::vector<std::string> args = {"Xvfb", "-displayfd", fd, "-screen", "0", "64x64x24", "-nolisten", "tcp",
-							 // Without it the server resets whenever its last client leaves.
-							 "-noreset"};
+			std::vector<std::string> args = {
+			    "Xvfb", "-displayfd", fd, "-screen", "0", "64x64x24", "-nolisten", "tcp",
+			    // Without it the server resets whenever its last client leaves.
+			    "-noreset"};
 			args.insert(args.end(), extra.begin(), extra.end());
 			std::vector<char *> argv;
 			for (std::string &arg : args)
@@ -97,8 +98,8 @@ public:
 
 	void send(std::uint8_t keycode, bool down)
 	{
-		xcb_test_fake_input(connection_.get(), down ? XCB_KEY_PRESS : XCB_KEY_RELEASE, keycode, XCB_CURRENT_TIME,
-				    XCB_NONE, 0, 0, 0);
+		xcb_test_fake_input(connection_.get(), down ? XCB_KEY_PRESS : XCB_KEY_RELEASE, keycode,
+				    XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
 	}
 
 	// Waits until the server has handled everything sent so far.
