@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The main job on a fresh Debian 12 machine: installs what is needed, builds, installs the
 # module into a user plug-in folder and starts OBS Studio with it. With a display OBS opens
-# normally. Without one it runs under Xvfb in a private home with the module's test requests:
-# a real obs-websocket client resumes it from the dock, types a short demo, the overlay page
+# normally. Without one it runs under Xvfb in a private home: a real obs-websocket client
+# resumes capture from the dock, xdotool types a short demo on that display, the overlay page
 # follows in Chromium, and the received events and two screenshots (the page, the OBS window
 # with the dock) are shown. OBS keeps running until you stop it (Ctrl+C); `--once` stops after
 # the demo.
@@ -52,9 +52,11 @@ XVFB_PID=$!
 read -r DISPLAY_NUMBER <&3
 export DISPLAY=:$DISPLAY_NUMBER
 
-# No keyboard on a display of our own: the module's test requests stand in for one.
+# The module captures the keys of this display for real; xdotool types the demo on it as a
+# person would. The test requests (test hooks alone keep the real capture) let the demo show
+# the dock and press its buttons.
 env HOME="$HOME_DIR" XDG_CONFIG_HOME="$HOME_DIR/.config" XDG_RUNTIME_DIR="$RUN_DIR/xdg" QT_QPA_PLATFORM=xcb \
-	CLACKERY_TEST_HOOKS=1 CLACKERY_TEST_NO_HOOK=1 \
+	CLACKERY_TEST_HOOKS=1 \
 	obs --multi --disable-updater --disable-missing-files-check --websocket_port "$PORT" >"$LOG" 2>&1 &
 OBS_PID=$!
 
@@ -82,7 +84,7 @@ for window in $(xdotool search --onlyvisible --name '^OBS ' 2>/dev/null); do
 done
 
 say "OBS is running with Clackery (display $DISPLAY, obs-websocket on port $PORT); the demo:"
-(cd "$ROOT" && node scripts/lib/demo.mjs --port "$PORT" --page "$PAGE" --out "$RUN_DIR")
+(cd "$ROOT" && node scripts/lib/demo.mjs --port "$PORT" --page "$PAGE" --out "$RUN_DIR" --typing xdotool --display "$DISPLAY")
 sleep 1 # let the dock repaint before the picture
 import -window root "$SHOT"
 grep '\[clackery\]' "$LOG" | sed 's/^/  /'

@@ -23,9 +23,16 @@ ensure_packages() {
 	as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# What building and running the module needs: the host, its development files, Qt and Xvfb.
+# Key capture on Linux reads X11 through XCB (XInput 2.1 raw key events).
+CAPTURE_PACKAGES=(pkg-config libxcb1-dev libxcb-xinput-dev)
+# The X11 capture tests and benchmark type through XTest into their own Xvfb; the host tests
+# read a crashed OBS's core with gdb.
+CAPTURE_TEST_PACKAGES=(libxcb-xtest0-dev xvfb xdotool gdb)
+
+# What building and running the module needs: the host, its development files, Qt, Xvfb, and
+# xdotool to type on a display of our own.
 RUN_PACKAGES=(build-essential cmake ninja-build pkg-config obs-studio libobs-dev qtbase5-dev
-	xvfb xauth libgl1-mesa-dri mesa-utils imagemagick x11-utils xdotool)
+	xvfb xauth libgl1-mesa-dri mesa-utils imagemagick x11-utils xdotool "${CAPTURE_PACKAGES[@]}")
 
 ensure_node() {
 	if ! command -v node >/dev/null 2>&1; then

@@ -21,8 +21,8 @@ public:
 
 using KeyBackendFactory = std::unique_ptr<KeyBackend> (*)(std::uint32_t &error);
 
-// Opens the platform's key source on the hook thread; empty with `error` set when there is
-// none (ERROR_CODE_NOT_SUPPORTED while no backend exists).
+// Opens the platform's key source on the hook thread (X11 on Linux); empty with `error` set when
+// there is none (ERROR_CODE_NOT_SUPPORTED on a platform without a backend).
 std::unique_ptr<KeyBackend> open_key_backend(std::uint32_t &error);
 
 // Replaces the factory behind open_key_backend (tests); null restores the platform's own.

@@ -8,8 +8,13 @@
 
 #include "common/clock.h"
 
+#ifdef CLACKERY_CAPTURE_X11
+#include "capture/x11_key_source.h"
+#endif
+
 #include <cerrno>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -22,10 +27,14 @@ constexpr std::size_t QUEUE_LIMIT = 10000;
 
 std::atomic<KeyBackendFactory> backend_factory{nullptr};
 
-std::unique_ptr<KeyBackend> no_key_backend(std::uint32_t &error)
+std::unique_ptr<KeyBackend> platform_key_backend(std::uint32_t &error)
 {
+#ifdef CLACKERY_CAPTURE_X11
+	return open_x11_key_backend(error);
+#else
 	error = ERROR_CODE_NOT_SUPPORTED;
 	return nullptr;
+#endif
 }
 
 void clear_wake(int fd)
@@ -43,7 +52,7 @@ OsHookState::~OsHookState() = default;
 std::unique_ptr<KeyBackend> open_key_backend(std::uint32_t &error)
 {
 	const KeyBackendFactory factory = backend_factory.load(std::memory_order_acquire);
-	return factory ? factory(error) : no_key_backend(error);
+	return factory ? factory(error) : platform_key_backend(error);
 }
 
 void set_key_backend_factory(KeyBackendFactory factory)
@@ -61,6 +70,8 @@ bool open_message_queue(HookControl &control, std::uint32_t &error)
 		error = ERROR_CODE_NOT_ENOUGH_MEMORY;
 		return false;
 	}
+	// A name to find the thread by in top, a debugger or /proc.
+	pthread_setname_np(pthread_self(), "clackery-hook");
 	std::lock_guard<std::mutex> lock(state.mutex);
 	state.messages.clear();
 	state.wake_fd = fd;
@@ -154,11 +165,18 @@ double clock_ms()
 	return wall_clock_ms();
 }
 
+#ifdef CLACKERY_CAPTURE_X11
+bool key_is_down(std::uint32_t vk)
+{
+	return x11_key_is_down(vk);
+}
+#else
 bool key_is_down(std::uint32_t)
 {
-	// No system-wide key state without a key source; a backend that brings one answers here.
+	// No system-wide key state without a key source.
 	return false;
 }
+#endif
 
 } // namespace os
 } // namespace clackery

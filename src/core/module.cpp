@@ -1,5 +1,6 @@
 // The module's entry points: start-up and shutdown as two ordered lists.
 
+#include "capture/capture_log.h"
 #include "capture/hook_thread.h"
 #include "capture/ring.h"
 #include "common/log.h"
@@ -157,6 +158,8 @@ bool load_module()
 	register_hotkeys();
 
 	test_without_os_hook = env_is_one("CLACKERY_TEST_HOOKS") && env_is_one("CLACKERY_TEST_NO_HOOK");
+	// Why the system's key source is missing or went away, from the hook thread.
+	set_capture_log_sink([](const char *line) { log_line(LOG_WARNING, "%s", line); });
 	const bool hook_ok = start_hook_thread(key_ring(), !test_without_os_hook);
 	// Capture opens only once the user resumes.
 	bump_generation(key_ring(), !state.paused);

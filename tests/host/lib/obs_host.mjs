@@ -53,9 +53,10 @@ function writeGlobalIni(home, port) {
 }
 
 // Xvfb picks a free display itself and tells us which through a pipe.
-async function startXvfb(logFile) {
+async function startXvfb(logFile, extraArgs = []) {
   const out = fs.openSync(logFile, 'a');
-  const xvfb = spawn('Xvfb', ['-displayfd', '3', '-screen', '0', '1920x1080x24', '-nolisten', 'tcp', '+extension', 'GLX'],
+  const xvfb = spawn('Xvfb', ['-displayfd', '3', '-screen', '0', '1920x1080x24', '-nolisten', 'tcp', '+extension', 'GLX',
+    ...extraArgs],
     { stdio: ['ignore', out, out, 'pipe'] });
   let text = '';
   xvfb.stdio[3].setEncoding('utf8');
@@ -159,6 +160,7 @@ export class ObsHost {
 //   module      install our module (default true)
 //   companion   install the test companion (default true)
 //   subscribe   obs-websocket event subscriptions (default: vendor events)
+//   xvfbArgs    extra arguments for Xvfb (a server without some extension)
 export async function startObs(options = {}) {
   requireBuild();
   const root = options.root ?? fs.mkdtempSync(path.join(os.tmpdir(), 'clackery-host-'));
@@ -181,7 +183,7 @@ export async function startObs(options = {}) {
   }
 
   const logFile = path.join(root, `obs-${Date.now()}.log`);
-  const xvfb = await startXvfb(path.join(root, 'xvfb.log'));
+  const xvfb = await startXvfb(path.join(root, 'xvfb.log'), options.xvfbArgs);
   const out = fs.openSync(logFile, 'a');
   const env = {
     ...process.env,
