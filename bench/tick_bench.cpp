@@ -39,9 +39,11 @@ struct FakeWebSocket {
 	char vendorToken = 0;
 	FakeWebSocket()
 	{
-		proc_handler_add(ph, "void vendor_event_emit(in ptr vendor, in string type, in ptr data, out bool success)",
+		proc_handler_add(ph,
+				 "void vendor_event_emit(in ptr vendor, in string type, in ptr data, out bool success)",
 				 emit_vendor_event, nullptr);
-		proc_handler_add(ph, "void call_request(in string request_type, in string request_data, out ptr response)",
+		proc_handler_add(ph,
+				 "void call_request(in string request_type, in string request_data, out ptr response)",
 				 call_request, nullptr);
 	}
 	~FakeWebSocket() { proc_handler_destroy(ph); }
@@ -54,7 +56,8 @@ struct RunningModule {
 
 	explicit RunningModule(bool delivery)
 	{
-		const auto missing = std::filesystem::temp_directory_path() / "clackery-tick-bench-absent" / "config.json";
+		const auto missing =
+		    std::filesystem::temp_directory_path() / "clackery-tick-bench-absent" / "config.json";
 		load_settings_at(missing);
 		set_running(true);
 		runtime_state().paused = false;

@@ -100,7 +100,9 @@ RequestServices fake_services()
 	s.dock.press_pause = [](bool) { return true; };
 	s.dock.show = [](bool) {};
 	s.dock.grab = [](bool) { return std::optional<DockImage>(DockImage{"iVBORw0KGgo=", 2, 3}); };
-	s.dock.geometry = [](const DockGeometryRequest &) { return std::optional<DockGeometryReport>(DockGeometryReport{}); };
+	s.dock.geometry = [](const DockGeometryRequest &) {
+		return std::optional<DockGeometryReport>(DockGeometryReport{});
+	};
 	return s;
 }
 

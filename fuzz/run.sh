@@ -24,7 +24,8 @@ run_fuzzer() {
 	corpus=$work/corpus/$target
 	log=$work/$target.log
 	mkdir -p "$corpus" "$artifacts"
-	"$binary" -max_total_time="$SECONDS_PER_TARGET" -runs="$RUNS" -print_final_stats=1 -timeout=10 \
+	LSAN_OPTIONS="suppressions=$ROOT/fuzz/lsan.supp print_suppressions=0" \
+		"$binary" -max_total_time="$SECONDS_PER_TARGET" -runs="$RUNS" -print_final_stats=1 -timeout=10 \
 		-rss_limit_mb=2048 -dict="$ROOT/fuzz/$dict" -artifact_prefix="$artifacts/$target-" \
 		"$corpus" "$seeds" >"$log" 2>&1 || status=$?
 	local execs seeds_count corpus_count cov crashes=0 seconds

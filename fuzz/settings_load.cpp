@@ -22,7 +22,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <memory>
 #include <string>
 #include <unistd.h>
 
@@ -34,7 +33,8 @@ namespace {
 void quiet_log(int, const char *, va_list, void *) {}
 
 fs::path work_dir;
-std::unique_ptr<QGuiApplication> app;
+// Never destroyed: at exit Qt's own globals are gone before a static's destructor would run.
+QGuiApplication *app = nullptr;
 
 [[noreturn]] void fail(const char *what, const char *key)
 {
@@ -151,7 +151,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 	static int argc = 1;
 	static char name[] = "fuzz_settings_load";
 	static char *argv[] = {name, nullptr};
-	app = std::make_unique<QGuiApplication>(argc, argv);
+	app = new QGuiApplication(argc, argv);
 	installed_font_families();
 	work_dir = fs::temp_directory_path() / ("clackery-fuzz-settings-" + std::to_string(getpid()));
 	fs::create_directories(work_dir);
@@ -181,7 +181,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 	} else {
 		const std::string saved = read_file(file);
 		QJsonParseError error{};
-		const QJsonDocument doc = QJsonDocument::fromJson(QByteArray(saved.data(), static_cast<int>(saved.size())), &error);
+		const QJsonDocument doc =
+		    QJsonDocument::fromJson(QByteArray(saved.data(), static_cast<int>(saved.size())), &error);
 		expect(error.error == QJsonParseError::NoError && doc.isObject(), "saved file is not a JSON object",
 		       "config.json");
 		load_settings_at(file);
