@@ -136,7 +136,11 @@ async function measureLatency(obs) {
     await sender.disconnect();
     await receiver.disconnect();
   }
-  const envelopes = (await browserEnvelopes(obs)).filter((e) => e.kind === 'key');
+  // The page road is served right after the vendor event: the last envelope may still be on its way.
+  const envelopes = await waitFor(async () => {
+    const found = (await browserEnvelopes(obs)).filter((e) => e.kind === 'key');
+    return found.length >= LATENCY_KEYS ? found : null;
+  }, 'every latency key at the page road');
   if (envelopes.length !== LATENCY_KEYS) throw new Error(`${envelopes.length} key envelopes for ${LATENCY_KEYS} keys`);
   const inside = summary(envelopes.map((e) => e.at - e.data.t));
   const same = await timeKeys(obs, obs.client, obs.client, SAME_CONNECTION_KEYS);
@@ -166,7 +170,10 @@ async function measureBurst(obs) {
   await sleep(500);
   const after = await counters(obs);
   const delta = (key) => after[key] - before[key];
-  const envelopes = (await browserEnvelopes(obs)).filter((e) => e.kind === 'key').length;
+  const envelopes = (await waitFor(async () => {
+    const found = (await browserEnvelopes(obs)).filter((e) => e.kind === 'key');
+    return found.length >= delta('sent') ? found : null;
+  }, 'the burst at the page road')).length;
   const seqs = [...received].sort((a, b) => a - b);
   const contiguous = seqs.every((seq, i) => i === 0 || seq === seqs[i - 1] + 1);
   const exact = queuedReplies === BURST_KEYS && delta('queued') + delta('dropped') === BURST_KEYS &&
