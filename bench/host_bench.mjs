@@ -4,6 +4,7 @@
 // CLACKERY_DATA_DIR; prints one table, each figure with its method.
 //   node bench/host_bench.mjs [--tick-json FILE] [--hostile-json FILE] [--quick]
 import fs from 'node:fs';
+import path from 'node:path';
 import { execFileSync } from 'node:child_process';
 import { performance } from 'node:perf_hooks';
 import { setTimeout as sleep } from 'node:timers/promises';
@@ -60,6 +61,22 @@ function cpuSeconds(pid) {
 function rssKiB(pid) {
   const match = /VmRSS:\s+(\d+) kB/.exec(fs.readFileSync(`/proc/${pid}/status`, 'utf8'));
   return Number(match[1]);
+}
+
+// Resident KiB per mapping (file path, "[heap]", "[anon]"), from /proc/<pid>/smaps.
+function rssByMapping(pid) {
+  const sizes = {};
+  let mapping = '';
+  for (const line of fs.readFileSync(`/proc/${pid}/smaps`, 'utf8').split('\n')) {
+    const head = /^[0-9a-f]+-[0-9a-f]+ \S+ \S+ \S+ \S+\s*(.*)$/.exec(line);
+    if (head) {
+      mapping = head[1] ? head[1].replace(/.*\/plugins\/clackery\//, 'clackery/') : '[anon]';
+      continue;
+    }
+    const rss = /^Rss:\s+(\d+) kB/.exec(line);
+    if (rss) sizes[mapping] = (sizes[mapping] ?? 0) + Number(rss[1]);
+  }
+  return sizes;
 }
 
 // The median of a few samples a second apart: OBS's own allocations come and go.
@@ -235,10 +252,13 @@ async function measureIdle() {
   const withModule = await startTestObs();
   let cpuWith;
   let rssWith;
+  let mappingsWith;
+  let mappingsWithout;
   try {
     await resume(withModule);
     cpuWith = await idleCpu(withModule);
     rssWith = await settledRss(withModule.obs.pid);
+    mappingsWith = rssByMapping(withModule.obs.pid);
   } finally {
     await close(withModule);
   }
@@ -248,6 +268,7 @@ async function measureIdle() {
   try {
     cpuWithout = await idleCpu(without);
     rssWithout = await settledRss(without.obs.pid);
+    mappingsWithout = rssByMapping(without.obs.pid);
   } finally {
     await close(without);
   }
@@ -257,6 +278,11 @@ async function measureIdle() {
     'utime+stime from /proc/<pid>/stat; module resumed (tick running), no keys; same run, one after the other');
   row('resident memory added by the module', `${rssWith - rssWithout} KiB (${rssWith} vs ${rssWithout} KiB)`,
     'VmRSS median of 5 samples after start-up settled (5 s), with vs without the module');
+  const names = new Set([...Object.keys(mappingsWith), ...Object.keys(mappingsWithout)]);
+  const largest = [...names].map((name) => [name, (mappingsWith[name] ?? 0) - (mappingsWithout[name] ?? 0)])
+    .sort((a, b) => Math.abs(b[1]) - Math.abs(a[1])).slice(0, 4);
+  row('  of which, by mapping', largest.map(([name, kib]) => `${path.basename(name)} ${kib >= 0 ? '+' : ''}${kib} KiB`).join(', '),
+    'Rss per mapping from /proc/<pid>/smaps, the four largest differences');
 }
 
 function tickRows(file) {
