@@ -11,6 +11,26 @@
 namespace fs = std::filesystem;
 
 namespace clackery {
+namespace {
+
+// A layout is read only from the folder itself: a link may name another layout beside it, but
+// one that leads out of the folder is refused like a missing file.
+bool lies_in_folder(const fs::path &layouts_dir, const fs::path &file)
+{
+	std::error_code ec;
+	const fs::path folder = fs::canonical(layouts_dir, ec);
+	if (ec)
+		return false;
+	const fs::path real = fs::canonical(file, ec);
+	return !ec && real.parent_path() == folder;
+}
+
+std::vector<LayoutEntry> read_layout_in(const fs::path &layouts_dir, const fs::path &file)
+{
+	return lies_in_folder(layouts_dir, file) ? read_layout_file(file) : std::vector<LayoutEntry>{};
+}
+
+} // namespace
 
 std::vector<LayoutEntry> read_layout_file(const fs::path &file)
 {
@@ -28,7 +48,7 @@ std::vector<LayoutEntry> load_layout_from(const fs::path &layouts_dir, std::stri
 {
 	if (layouts_dir.empty() || !is_valid_id(id))
 		return {};
-	return read_layout_file(layouts_dir / fs::u8path(std::string(id) + ".json"));
+	return read_layout_in(layouts_dir, layouts_dir / fs::u8path(std::string(id) + ".json"));
 }
 
 std::vector<std::string> list_layouts_in(const fs::path &layouts_dir)
@@ -42,7 +62,7 @@ std::vector<std::string> list_layouts_in(const fs::path &layouts_dir)
 			if (!it->is_regular_file(type_ec) || it->path().extension().u8string() != ".json")
 				continue;
 			std::string stem = it->path().stem().u8string();
-			if (is_valid_id(stem) && !read_layout_file(it->path()).empty())
+			if (is_valid_id(stem) && !read_layout_in(layouts_dir, it->path()).empty())
 				ids.push_back(std::move(stem));
 		}
 	}

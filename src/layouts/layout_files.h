@@ -17,7 +17,8 @@ constexpr const char *kDefaultLayoutId = "jis_tkl";
 // larger than 1 MiB, unreadable or refused by the layout reader.
 std::vector<LayoutEntry> read_layout_file(const std::filesystem::path &file);
 
-// The entries of layout `id` in `layouts_dir`; none for an id that breaks the id rule.
+// The entries of layout `id` in `layouts_dir`; none for an id that breaks the id rule or a file
+// that is a link leading out of the folder.
 std::vector<LayoutEntry> load_layout_from(const std::filesystem::path &layouts_dir, std::string_view id);
 
 // The ids of every usable layout in `layouts_dir`, in byte order; "jis_tkl" alone when none.

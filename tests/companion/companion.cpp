@@ -7,6 +7,7 @@
 #include "browser_source.h"
 #include "browser_standin.h"
 #include "dock_driver.h"
+#include "probes.h"
 #include "websocket_vendor.h"
 
 #include <obs.hpp>
@@ -129,6 +130,7 @@ void obs_module_post_load(void)
 	const bool ok = companion::register_request(vendor, "close_main_window", &close_callback) &&
 			companion::register_request(vendor, "trigger_hotkey", &hotkey_callback) &&
 			companion::register_request(vendor, "ui_call_vendor", &ui_call_callback) &&
-			companion::register_browser_records(vendor) && companion::register_dock_driver(vendor);
+			companion::register_browser_records(vendor) && companion::register_dock_driver(vendor) &&
+			companion::register_probes(vendor);
 	blog(ok ? LOG_INFO : LOG_WARNING, "[clackery-test] companion %s", ok ? "ready" : "could not register");
 }

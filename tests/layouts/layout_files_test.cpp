@@ -96,13 +96,21 @@ TEST(LayoutFiles, FifosAndFoldersAreNeverOpened)
 	EXPECT_TRUE(load_layout_from(dir.path(), "us_tkl").empty());
 }
 
-TEST(LayoutFiles, ALinkedLayoutFileIsReadLikeAnyOther)
+TEST(LayoutFiles, ALinkIsReadOnlyWhenItStaysInTheFolder)
 {
 	TempDir dir;
 	write_file(dir / "elsewhere" / "real.json", kOneKey);
-	fs::create_directories(dir / "layouts");
-	fs::create_symlink(dir / "elsewhere" / "real.json", dir / "layouts" / "linked.json");
+	write_file(dir / "layouts" / "base.json", kOneKey);
+	fs::create_symlink(dir / "layouts" / "base.json", dir / "layouts" / "alias.json");
+	fs::create_symlink(dir / "elsewhere" / "real.json", dir / "layouts" / "outside.json");
 	fs::create_symlink(dir / "elsewhere" / "gone.json", dir / "layouts" / "dangling.json");
-	EXPECT_EQ(list_layouts_in(dir / "layouts"), std::vector<std::string>{"linked"});
+	EXPECT_EQ(list_layouts_in(dir / "layouts"), (std::vector<std::string>{"alias", "base"}));
+	EXPECT_EQ(load_layout_from(dir / "layouts", "alias").size(), 1U);
+	EXPECT_TRUE(load_layout_from(dir / "layouts", "outside").empty());
+
+	// A layouts folder reached through a link is still the folder.
+	fs::create_directory_symlink(dir / "layouts", dir / "via_link");
+	EXPECT_EQ(list_layouts_in(dir / "via_link"), (std::vector<std::string>{"alias", "base"}));
+	EXPECT_EQ(load_layout_from(dir / "via_link", "base").size(), 1U);
 }
 #endif

@@ -161,6 +161,7 @@ export class ObsHost {
 //   companion   install the test companion (default true)
 //   subscribe   obs-websocket event subscriptions (default: vendor events)
 //   xvfbArgs    extra arguments for Xvfb (a server without some extension)
+//   editData    called with the installed data folder of our module before OBS starts
 export async function startObs(options = {}) {
   requireBuild();
   const root = options.root ?? fs.mkdtempSync(path.join(os.tmpdir(), 'clackery-host-'));
@@ -175,6 +176,8 @@ export async function startObs(options = {}) {
   fs.rmSync(plugins, { recursive: true, force: true });
   if (options.module !== false) installPlugin(home, 'clackery', paths.module, options.dataDir ?? paths.data);
   if (options.companion !== false) installPlugin(home, 'clackery_test_companion', paths.companion, null);
+  // Entries a copy cannot carry (FIFOs, unreadable files) are made in place.
+  if (options.editData) options.editData(path.join(plugins, 'clackery', 'data'));
 
   if (options.config !== undefined) {
     const dir = path.join(home, '.config/obs-studio/plugin_config/clackery');

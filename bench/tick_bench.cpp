@@ -1,0 +1,120 @@
+// Cost of the tick per key event, module code only: records pushed into the module's ring, then
+// the real tick drains them (ring pop, held keys, the key payload, emit_overlay_event with the
+// envelope and both roads) against a stand-in obs-websocket whose procedures answer at once.
+// Run: build/bench/tick_bench (scripts/bench.sh runs it and puts the figures into its table).
+
+#include "capture/ring.h"
+#include "core/module_state.h"
+#include "core/runtime_state.h"
+#include "core/settings.h"
+#include "core/tick.h"
+#include "core/totals.h"
+#include "delivery/vendor.h"
+
+#include <benchmark/benchmark.h>
+#include <callback/proc.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+namespace clackery {
+namespace {
+
+// obs-websocket's two procedures on the emission path, answering success at once.
+void emit_vendor_event(void *, calldata_t *cd)
+{
+	calldata_set_bool(cd, "success", true);
+}
+
+void call_request(void *, calldata_t *cd)
+{
+	auto *response = static_cast<WebSocketResponse *>(bzalloc(sizeof(WebSocketResponse)));
+	response->status_code = kWebSocketStatusSuccess;
+	calldata_set_ptr(cd, "response", response);
+}
+
+struct FakeWebSocket {
+	proc_handler_t *ph = proc_handler_create();
+	char vendorToken = 0;
+	FakeWebSocket()
+	{
+		proc_handler_add(ph,
+				 "void vendor_event_emit(in ptr vendor, in string type, in ptr data, out bool success)",
+				 emit_vendor_event, nullptr);
+		proc_handler_add(ph,
+				 "void call_request(in string request_type, in string request_data, out ptr response)",
+				 call_request, nullptr);
+	}
+	~FakeWebSocket() { proc_handler_destroy(ph); }
+};
+
+// The module as start-up leaves it, resumed: default settings, running, capture active.
+struct RunningModule {
+	FakeWebSocket websocket;
+	std::uint64_t word = 0;
+
+	explicit RunningModule(bool delivery)
+	{
+		const auto missing =
+		    std::filesystem::temp_directory_path() / "clackery-tick-bench-absent" / "config.json";
+		load_settings_at(missing);
+		set_running(true);
+		runtime_state().paused = false;
+		Vendor &vendor = vendor_record();
+		vendor.ph = websocket.ph;
+		vendor.vendor = &websocket.vendorToken;
+		vendor.instanceId = "clackery-plugin-00000000-0000-4000-8000-000000000000";
+		vendor.deliveryEnabled = delivery;
+		word = bump_generation(key_ring(), true);
+	}
+	~RunningModule()
+	{
+		Vendor &vendor = vendor_record();
+		vendor.deliveryEnabled = false;
+		vendor.ph = nullptr;
+		vendor.vendor = nullptr;
+		set_running(false);
+		release_settings();
+	}
+};
+
+KeyRecord key_a(bool down)
+{
+	KeyRecord record;
+	record.scancode = 0x1e;
+	record.vk = 0x41;
+	record.down = down;
+	record.t = 1.7e12;
+	record.synthetic = true;
+	return record;
+}
+
+// state.range(0): delivery enabled; state.range(1): records per tick.
+void tick_path(benchmark::State &state)
+{
+	RunningModule module(state.range(0) != 0);
+	const auto batch = static_cast<int>(state.range(1));
+	const std::uint64_t sent_before = delivery_counters().sent;
+	bool down = true;
+	for (auto _ : state) {
+		for (int i = 0; i < batch; ++i, down = !down)
+			push_record(key_ring(), key_a(down), module.word);
+		tick();
+	}
+	const auto events = static_cast<double>(state.iterations()) * batch;
+	state.counters["events"] = batch;
+	state.counters["sent"] = static_cast<double>(delivery_counters().sent - sent_before) / events;
+	state.SetItemsProcessed(static_cast<std::int64_t>(events));
+}
+
+BENCHMARK(tick_path)
+    ->ArgNames({"delivery", "per_tick"})
+    ->Args({0, 1})
+    ->Args({1, 1})
+    ->Args({0, 64})
+    ->Args({1, 64})
+    ->Unit(benchmark::kNanosecond);
+
+} // namespace
+} // namespace clackery

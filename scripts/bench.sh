@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# The benchmark command: builds the module and runs every benchmark in one go on the real OBS
+# host (Xvfb, private home, test mode), then prints one table of figures, each with its method:
+# key latency, the tick's cost per event, a 4096-key burst, throughput and memory over a million
+# keys, idle CPU and resident memory with and without the module, and the hostile load for 60 s.
+# Takes about ten minutes; not part of the test command. Set CLACKERY_BENCH_QUICK=1 for a short
+# run of the same steps.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/lib/common.sh"
+
+ensure_packages "${RUN_PACKAGES[@]}" libgtest-dev libgmock-dev libbenchmark-dev
+ensure_node
+build_module -DCLACKERY_BUILD_TESTS=ON -DCLACKERY_BUILD_BENCH=ON
+
+export CLACKERY_MODULE=$BUILD_DIR/src/core/clackery.so
+export CLACKERY_COMPANION=$BUILD_DIR/tests/companion/clackery_test_companion.so
+export CLACKERY_DATA_DIR=$BUILD_DIR/data
+OUT=$BUILD_DIR/bench-results
+rm -rf "$OUT"
+mkdir -p "$OUT"
+quick=()
+hostile_seconds=${CLACKERY_HOSTILE_SECONDS:-60}
+if [ "${CLACKERY_BENCH_QUICK:-0}" = 1 ]; then
+	quick=(--quick)
+	hostile_seconds=10
+fi
+
+say "tick cost per event (Google Benchmark)"
+"$BUILD_DIR/bench/tick_bench" --benchmark_out="$OUT/tick.json" --benchmark_out_format=json \
+	--benchmark_min_time="${CLACKERY_TICK_BENCH_SECONDS:-2}"
+
+say "hostile load for $hostile_seconds s"
+(cd "$ROOT" && CLACKERY_HOSTILE_SECONDS=$hostile_seconds CLACKERY_HOSTILE_REPORT=$OUT/hostile.json \
+	node --test --test-reporter=spec tests/host/hostile.test.mjs)
+
+say "key latency, burst, memory, idle CPU"
+(cd "$ROOT" && node bench/host_bench.mjs --tick-json "$OUT/tick.json" --hostile-json "$OUT/hostile.json" \
+	${quick[@]+"${quick[@]}"})
