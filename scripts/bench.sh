@@ -31,7 +31,7 @@ say "tick cost per event (Google Benchmark)"
 
 say "hostile load for $hostile_seconds s"
 (cd "$ROOT" && CLACKERY_HOSTILE_SECONDS=$hostile_seconds CLACKERY_HOSTILE_REPORT=$OUT/hostile.json \
-	node --test --test-reporter=spec tests/host/hostile.test.mjs)
+	node --test tests/host/hostile.test.mjs)
 
 say "key latency, burst, memory, idle CPU"
 (cd "$ROOT" && node bench/host_bench.mjs --tick-json "$OUT/tick.json" --hostile-json "$OUT/hostile.json" \
