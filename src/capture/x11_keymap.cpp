@@ -149,7 +149,6 @@ constexpr Row ROWS[] = {
 };
 
 constexpr std::uint32_t VK_SHIFT = 0x10;
-constexpr std::uint32_t VK_CONTROL = 0x11;
 constexpr std::uint32_t VK_MENU = 0x12;
 constexpr std::uint32_t VK_LSHIFT = 0xA0;
 
