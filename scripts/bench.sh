@@ -2,13 +2,14 @@
 # The benchmark command: builds the module and runs every benchmark in one go on the real OBS
 # host (Xvfb, private home, test mode), then prints one table of figures, each with its method:
 # key latency, the tick's cost per event, a 4096-key burst, throughput and memory over a million
-# keys, idle CPU and resident memory with and without the module, and the hostile load for 60 s.
+# keys, idle CPU and resident memory with and without the module, the hostile load for 60 s, and
+# the X11 capture's latency from an XTest key and its idle CPU.
 # Takes about ten minutes; not part of the test command. Set CLACKERY_BENCH_QUICK=1 for a short
 # run of the same steps.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib/common.sh"
 
-ensure_packages "${RUN_PACKAGES[@]}" libgtest-dev libgmock-dev libbenchmark-dev
+ensure_packages "${RUN_PACKAGES[@]}" "${CAPTURE_TEST_PACKAGES[@]}" libgtest-dev libgmock-dev libbenchmark-dev
 ensure_node
 build_module -DCLACKERY_BUILD_TESTS=ON -DCLACKERY_BUILD_BENCH=ON
 
@@ -36,3 +37,6 @@ say "hostile load for $hostile_seconds s"
 say "key latency, burst, memory, idle CPU"
 (cd "$ROOT" && node bench/host_bench.mjs --tick-json "$OUT/tick.json" --hostile-json "$OUT/hostile.json" \
 	${quick[@]+"${quick[@]}"})
+
+say "X11 capture: XTest key to client event, idle capture thread"
+cmake --build "$BUILD_DIR" --target bench_x11_latency
