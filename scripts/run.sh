@@ -3,9 +3,9 @@
 # module into a user plug-in folder and starts OBS Studio with it. With a display OBS opens
 # normally. Without one it runs under Xvfb in a private home: a real obs-websocket client
 # resumes capture from the dock, xdotool types a short demo on that display, the overlay page
-# follows in Chromium, and the received events and two screenshots (the page, the OBS window
-# with the dock) are shown. OBS keeps running until you stop it (Ctrl+C); `--once` stops after
-# the demo.
+# follows in Chromium (and stays open against OBS), and the received events and two
+# screenshots (the page, the OBS window with the dock) are shown. OBS keeps running until you
+# stop it (Ctrl+C); `--once` stops after the demo.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib/common.sh"
 
@@ -47,7 +47,10 @@ AuthRequired=false
 ServerPort=$PORT
 INI
 
-exec 3< <(Xvfb -displayfd 1 -screen 0 1920x1080x24 -nolisten tcp +extension GLX 2>"$RUN_DIR/xvfb.log")
+# Xvfb and OBS in sessions of their own: Ctrl+C reaches this script's whole process group, and
+# a display that dies under OBS while it saves and shuts down would spoil its shutdown. They
+# are stopped in order by stop_all.
+exec 3< <(exec setsid Xvfb -displayfd 1 -screen 0 1920x1080x24 -nolisten tcp +extension GLX 2>"$RUN_DIR/xvfb.log")
 XVFB_PID=$!
 read -r DISPLAY_NUMBER <&3
 export DISPLAY=:$DISPLAY_NUMBER
@@ -57,11 +60,16 @@ export DISPLAY=:$DISPLAY_NUMBER
 # the dock and press its buttons.
 env HOME="$HOME_DIR" XDG_CONFIG_HOME="$HOME_DIR/.config" XDG_RUNTIME_DIR="$RUN_DIR/xdg" QT_QPA_PLATFORM=xcb \
 	CLACKERY_TEST_HOOKS=1 \
-	obs --multi --disable-updater --disable-missing-files-check --websocket_port "$PORT" >"$LOG" 2>&1 &
+	setsid obs --multi --disable-updater --disable-missing-files-check --websocket_port "$PORT" >"$LOG" 2>&1 &
 OBS_PID=$!
 
+DEMO_PID=
 stop_all() {
 	trap - INT TERM EXIT
+	if [ -n "$DEMO_PID" ]; then
+		kill -TERM "$DEMO_PID" 2>/dev/null || true
+		wait "$DEMO_PID" 2>/dev/null || true
+	fi
 	if kill -0 "$OBS_PID" 2>/dev/null; then
 		kill -INT "$OBS_PID" 2>/dev/null || true
 		for _ in $(seq 1 100); do kill -0 "$OBS_PID" 2>/dev/null || break; sleep 0.1; done
@@ -84,7 +92,20 @@ for window in $(xdotool search --onlyvisible --name '^OBS ' 2>/dev/null); do
 done
 
 say "OBS is running with Clackery (display $DISPLAY, obs-websocket on port $PORT); the demo:"
-(cd "$ROOT" && node scripts/lib/demo.mjs --port "$PORT" --page "$PAGE" --out "$RUN_DIR" --typing xdotool --display "$DISPLAY")
+# A headless page: a Chromium window on this display would cover OBS and take the typing.
+demo=(node scripts/lib/demo.mjs --port "$PORT" --page "$PAGE" --out "$RUN_DIR" --typing xdotool --display "$DISPLAY")
+if [ "$ONCE" -eq 1 ]; then
+	(cd "$ROOT" && CLACKERY_HEADLESS=1 "${demo[@]}")
+else
+	# The page stays open against OBS after the demo, until OBS is stopped.
+	rm -f "$RUN_DIR/demo-done"
+	(cd "$ROOT" && CLACKERY_HEADLESS=1 exec "${demo[@]}" --keep-open) &
+	DEMO_PID=$!
+	until [ -e "$RUN_DIR/demo-done" ]; do
+		kill -0 "$DEMO_PID" 2>/dev/null || { echo "the demo failed" >&2; exit 1; }
+		sleep 0.2
+	done
+fi
 sleep 1 # let the dock repaint before the picture
 import -window root "$SHOT"
 grep '\[clackery\]' "$LOG" | sed 's/^/  /'

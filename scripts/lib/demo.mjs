@@ -3,7 +3,10 @@
 // received are printed, the page and the OBS window are saved as pictures.
 //
 // node scripts/lib/demo.mjs --port <websocket port> --page <installed overlay.html> --out <dir>
-//                           [--typing test|xdotool] [--display :N]
+//                           [--typing test|xdotool] [--display :N] [--keep-open]
+//
+// With --keep-open the page stays open against OBS after the demo ("demo-done" appears in
+// the out folder then) until the process is told to stop.
 
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
@@ -20,6 +23,7 @@ const { values: args } = parseArgs({
     out: { type: 'string' },
     typing: { type: 'string', default: 'test' },
     display: { type: 'string', default: process.env.DISPLAY ?? '' },
+    'keep-open': { type: 'boolean', default: false },
   },
 });
 
@@ -123,7 +127,7 @@ async function main() {
   await send(client, 'KeyZ', false);
   await send(client, 'ControlLeft', false);
   await sleep(200);
-  await browser.close();
+  if (!args['keep-open']) await browser.close();
 
   const keys = events.filter((e) => e.type === 'key').map((e) => e.data).sort((a, b) => a.seq - b.seq);
   const texts = events.filter((e) => e.type === 'text').map((e) => e.data).sort((a, b) => a.seq - b.seq);
@@ -133,6 +137,15 @@ async function main() {
   if (texts.length) console.log(`  the last text frame: ${JSON.stringify(texts.at(-1))}`);
   console.log(`  counters: ${JSON.stringify(await call(client, 'test_counters'))}`);
   console.log(`  page screenshot: ${pageShot}`);
+  if (args['keep-open']) {
+    console.log('  the page stays open against OBS and follows every key');
+    fs.writeFileSync(path.join(args.out, 'demo-done'), '');
+    await new Promise((resolve) => {
+      process.once('SIGTERM', resolve);
+      process.once('SIGINT', resolve);
+    });
+    await browser.close();
+  }
   await client.disconnect();
 }
 
