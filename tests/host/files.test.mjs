@@ -49,18 +49,25 @@ function makeOutside(root) {
   return outside;
 }
 
-function attackLayouts(data, outside) {
-  const dir = path.join(data, 'layouts');
-  const valid = fs.readFileSync(path.join(dir, 'jis_tkl.json'));
-  fs.symlinkSync(path.join(outside, 'layout.json'), path.join(dir, 'linked_out.json'));
+// A folder of JSON files: links out and dangling, a huge file, a FIFO, a folder with the
+// file's name, odd names, and one good copy under `goodName`; `outsideFile` is a valid file
+// outside the data folder.
+function attackJsonFolder(dir, outsideFile, content, goodName) {
+  const outside = path.dirname(outsideFile);
+  fs.symlinkSync(outsideFile, path.join(dir, 'linked_out.json'));
   huge(path.join(dir, 'huge.json'));
   mkfifo(path.join(dir, 'fifo.json'));
   fs.symlinkSync(path.join(outside, 'gone.json'), path.join(dir, 'dangling.json'));
   fs.mkdirSync(path.join(dir, 'folder.json'));
-  fs.writeFileSync(path.join(dir, 'with space.json'), valid);
-  fs.writeFileSync(path.join(dir, 'dots.v2.json'), valid);
-  fs.writeFileSync(join(dir, '/', INVALID_UTF8, '.json'), valid);
-  fs.writeFileSync(path.join(dir, 'ok_copy.json'), valid);
+  fs.writeFileSync(path.join(dir, 'with space.json'), content);
+  fs.writeFileSync(path.join(dir, 'dots.v2.json'), content);
+  fs.writeFileSync(join(dir, '/', INVALID_UTF8, '.json'), content);
+  fs.writeFileSync(path.join(dir, `${goodName}.json`), content);
+}
+
+function attackLayouts(data, outside) {
+  const dir = path.join(data, 'layouts');
+  attackJsonFolder(dir, path.join(outside, 'layout.json'), fs.readFileSync(path.join(dir, 'jis_tkl.json')), 'ok_copy');
 }
 
 function attackSkins(data, outside) {
@@ -85,17 +92,7 @@ function attackSkins(data, outside) {
 }
 
 function attackSheets(data, outside) {
-  const dir = path.join(data, 'shortcuts');
-  const sheet = JSON.stringify({ pen: 'P', eraser: 'E' });
-  fs.symlinkSync(path.join(outside, 'sheet.json'), path.join(dir, 'linked_out.json'));
-  mkfifo(path.join(dir, 'fifo.json'));
-  huge(path.join(dir, 'huge.json'));
-  fs.mkdirSync(path.join(dir, 'folder.json'));
-  fs.symlinkSync(path.join(outside, 'gone.json'), path.join(dir, 'dangling.json'));
-  fs.writeFileSync(path.join(dir, 'with space.json'), sheet);
-  fs.writeFileSync(path.join(dir, 'dots.v2.json'), sheet);
-  fs.writeFileSync(join(dir, '/', INVALID_UTF8, '.json'), sheet);
-  fs.writeFileSync(path.join(dir, 'ok_sheet.json'), sheet);
+  attackJsonFolder(path.join(data, 'shortcuts'), path.join(outside, 'sheet.json'), JSON.stringify({ pen: 'P', eraser: 'E' }), 'ok_sheet');
 }
 
 function attackPacks(data, outside) {
