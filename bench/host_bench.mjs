@@ -5,7 +5,6 @@
 //   node bench/host_bench.mjs [--tick-json FILE] [--hostile-json FILE] [--quick] [--latency-only]
 import fs from 'node:fs';
 import path from 'node:path';
-import { execFileSync } from 'node:child_process';
 import { performance } from 'node:perf_hooks';
 import { setTimeout as sleep } from 'node:timers/promises';
 import OBSWebSocket, { EventSubscription, RequestBatchExecutionType } from 'obs-websocket-js';
@@ -13,6 +12,7 @@ import {
   browserEnvelopes, call, counters, KEYS, pressHotkey, resume, startTestObs, waitFor,
 } from '../tests/host/lib/clackery.mjs';
 import { startObs } from '../tests/host/lib/obs_host.mjs';
+import { cpuSeconds, summary } from './lib/figures.mjs';
 
 const args = process.argv.slice(2);
 const option = (name) => { const i = args.indexOf(name); return i >= 0 ? args[i + 1] : undefined; };
@@ -26,7 +26,6 @@ const MEMORY_BASE_KEYS = 10000;
 const MEMORY_KEYS = quick ? 50000 : 1000000;
 const IDLE_SECONDS = quick ? 10 : 60;
 const SETTLE_MS = 5000;
-const CLK_TCK = Number(execFileSync('getconf', ['CLK_TCK']).toString().trim());
 
 const rows = [];
 function row(figure, value, method) {
@@ -41,23 +40,7 @@ const pushRequest = (down) => ({
   requestData: { vendorName: 'clackery', requestType: 'test_push_key', requestData: pushData(down) },
 });
 
-function percentile(sorted, p) {
-  return sorted[Math.min(sorted.length - 1, Math.ceil((p / 100) * sorted.length) - 1)];
-}
-
-function summary(values) {
-  const sorted = [...values].sort((a, b) => a - b);
-  return { median: percentile(sorted, 50), p99: percentile(sorted, 99), max: sorted[sorted.length - 1] };
-}
-
 const ms = (value) => `${value.toFixed(2)} ms`;
-
-function cpuSeconds(pid) {
-  const stat = fs.readFileSync(`/proc/${pid}/stat`, 'utf8');
-  const fields = stat.slice(stat.lastIndexOf(')') + 2).split(' ');
-  // After the command: state is field 3, utime 14 and stime 15.
-  return (Number(fields[11]) + Number(fields[12])) / CLK_TCK;
-}
 
 function rssKiB(pid) {
   const match = /VmRSS:\s+(\d+) kB/.exec(fs.readFileSync(`/proc/${pid}/status`, 'utf8'));

@@ -12,11 +12,11 @@
 // Run: cmake --build build --target bench_x11_latency   (KEYS=2000 IDLE_SECONDS=60 by default)
 
 import { spawn } from 'node:child_process';
-import fs from 'node:fs';
 import readline from 'node:readline';
 import { setTimeout as sleep } from 'node:timers/promises';
 import { pressHotkey, waitFor } from '../tests/host/lib/clackery.mjs';
 import { startObs } from '../tests/host/lib/obs_host.mjs';
+import { summary, threadCpuSeconds } from './lib/figures.mjs';
 
 const KEYS = Number(process.env.KEYS ?? 2000);
 const IDLE_SECONDS = Number(process.env.IDLE_SECONDS ?? 60);
@@ -26,26 +26,10 @@ const KEYCODES = [38, 39, 40, 41, 42, 43, 44, 45, 46];
 
 const nowMs = () => performance.timeOrigin + performance.now();
 
-function percentile(sorted, p) {
-  return sorted[Math.min(sorted.length - 1, Math.ceil((p / 100) * sorted.length) - 1)];
-}
-
-function summary(name, values) {
-  const sorted = [...values].sort((a, b) => a - b);
+function print(name, values) {
+  const { median, p99, max } = summary(values);
   const fmt = (v) => v.toFixed(2).padStart(7);
-  console.log(`${name.padEnd(26)} median ${fmt(percentile(sorted, 50))} ms   p99 ${fmt(percentile(sorted, 99))} ms   ` +
-    `max ${fmt(sorted[sorted.length - 1])} ms   (n=${sorted.length})`);
-}
-
-function threadTicks(pid, name) {
-  for (const tid of fs.readdirSync(`/proc/${pid}/task`)) {
-    if (fs.readFileSync(`/proc/${pid}/task/${tid}/comm`, 'utf8').trim() !== name) continue;
-    // Fields after the command's closing parenthesis: utime and stime are the 12th and 13th.
-    const stat = fs.readFileSync(`/proc/${pid}/task/${tid}/stat`, 'utf8');
-    const fields = stat.slice(stat.lastIndexOf(')') + 2).split(' ');
-    return { tid, ticks: Number(fields[11]) + Number(fields[12]) };
-  }
-  return null;
+  console.log(`${name.padEnd(26)} median ${fmt(median)} ms   p99 ${fmt(p99)} ms   max ${fmt(max)} ms   (n=${values.length})`);
 }
 
 const obs = await startObs({});
@@ -83,18 +67,16 @@ try {
   sender.stdin.end();
 
   console.log(`\nX11 capture latency, ${KEYS} keys (${endToEnd.length} presses and releases), real OBS under Xvfb:`);
-  summary('XTest send -> client event', endToEnd);
-  summary('XTest send -> capture', toCapture);
-  summary('capture -> client event', toClient);
+  print('XTest send -> client event', endToEnd);
+  print('XTest send -> capture', toCapture);
+  print('capture -> client event', toClient);
 
-  const clockTick = 100; // USER_HZ on Linux
-  const before = threadTicks(obs.obs.pid, 'clackery-hook');
+  const before = threadCpuSeconds(obs.obs.pid, 'clackery-hook');
   if (!before) throw new Error('no clackery-hook thread');
   await sleep(IDLE_SECONDS * 1000);
-  const after = threadTicks(obs.obs.pid, 'clackery-hook');
-  const seconds = (after.ticks - before.ticks) / clockTick;
+  const seconds = threadCpuSeconds(obs.obs.pid, 'clackery-hook').seconds - before.seconds;
   console.log(`\nIdle capture thread (tid ${before.tid}) over ${IDLE_SECONDS} s, capture resumed, no keys: ` +
-    `${after.ticks - before.ticks} ticks of 10 ms = ${((seconds / IDLE_SECONDS) * 100).toFixed(3)} % of one core`);
+    `${seconds.toFixed(2)} s of CPU = ${((seconds / IDLE_SECONDS) * 100).toFixed(3)} % of one core`);
   await obs.stop();
 } finally {
   await obs.kill();
