@@ -92,14 +92,13 @@ for window in $(xdotool search --onlyvisible --name '^OBS ' 2>/dev/null); do
 done
 
 say "OBS is running with Clackery (display $DISPLAY, obs-websocket on port $PORT); the demo:"
-# A headless page: a Chromium window on this display would cover OBS and take the typing.
-demo=(node scripts/lib/demo.mjs --port "$PORT" --page "$PAGE" --out "$RUN_DIR" --typing xdotool --display "$DISPLAY")
+demo=(node scripts/lib/demo.mjs --port "$PORT" --page "$PAGE" --out "$RUN_DIR" --display "$DISPLAY")
 if [ "$ONCE" -eq 1 ]; then
-	(cd "$ROOT" && CLACKERY_HEADLESS=1 "${demo[@]}")
+	(cd "$ROOT" && "${demo[@]}")
 else
 	# The page stays open against OBS after the demo, until OBS is stopped.
 	rm -f "$RUN_DIR/demo-done"
-	(cd "$ROOT" && CLACKERY_HEADLESS=1 exec "${demo[@]}" --keep-open) &
+	(cd "$ROOT" && exec "${demo[@]}" --keep-open) &
 	DEMO_PID=$!
 	until [ -e "$RUN_DIR/demo-done" ]; do
 		kill -0 "$DEMO_PID" 2>/dev/null || { echo "the demo failed" >&2; exit 1; }

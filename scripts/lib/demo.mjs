@@ -1,9 +1,10 @@
-// The run command's demonstration: a real obs-websocket client drives the running OBS (test
-// mode), the overlay page follows it in Chromium, and both are shown: the events the client
+// The run command's demonstration: a real obs-websocket client works the dock through the test
+// requests, xdotool types on the X display as a person would (the module captures it as real
+// keys), the overlay page follows in Chromium, and both are shown: the events the client
 // received are printed, the page and the OBS window are saved as pictures.
 //
 // node scripts/lib/demo.mjs --port <websocket port> --page <installed overlay.html> --out <dir>
-//                           [--typing test|xdotool] [--display :N] [--keep-open]
+//                           [--display :N] [--keep-open]
 //
 // With --keep-open the page stays open against OBS after the demo ("demo-done" appears in
 // the out folder then) until the process is told to stop.
@@ -21,28 +22,14 @@ const { values: args } = parseArgs({
     port: { type: 'string' },
     page: { type: 'string' },
     out: { type: 'string' },
-    typing: { type: 'string', default: 'test' },
     display: { type: 'string', default: process.env.DISPLAY ?? '' },
     'keep-open': { type: 'boolean', default: false },
   },
 });
 
-// Set-1 scan codes and virtual keys of what the demo types.
-const LETTER_SCANCODES = { Q: 0x10, W: 0x11, E: 0x12, R: 0x13, T: 0x14, Y: 0x15, U: 0x16, I: 0x17, O: 0x18, P: 0x19,
-  A: 0x1e, S: 0x1f, D: 0x20, F: 0x21, G: 0x22, H: 0x23, J: 0x24, K: 0x25, L: 0x26,
-  Z: 0x2c, X: 0x2d, C: 0x2e, V: 0x2f, B: 0x30, N: 0x31, M: 0x32 };
-const SPECIAL = {
-  ShiftLeft: { scancode: 0x2a, vk: 0xa0, xkey: 'Shift_L' },
-  ControlLeft: { scancode: 0x1d, vk: 0xa2, xkey: 'Control_L' },
-  Space: { scancode: 0x39, vk: 0x20, xkey: 'space' },
-  Digit1: { scancode: 0x02, vk: 0x31, xkey: '1' },
-};
-
-function keyOf(code) {
-  if (SPECIAL[code]) return SPECIAL[code];
-  const letter = code.replace(/^Key/, '');
-  return { scancode: LETTER_SCANCODES[letter], vk: letter.charCodeAt(0), xkey: letter.toLowerCase() };
-}
+// X keysyms of the named keys the demo types; letters are their own lowercase keysyms.
+const KEYSYMS = { ShiftLeft: 'Shift_L', ControlLeft: 'Control_L', Space: 'space', Digit1: '1' };
+const keysymOf = (code) => KEYSYMS[code] ?? code.replace(/^Key/, '').toLowerCase();
 
 async function connect(port) {
   const client = new OBSWebSocket();
@@ -64,26 +51,20 @@ async function call(client, requestType, requestData) {
   return (await client.call('CallVendorRequest', args)).responseData;
 }
 
-// One key transition, through the test request or as a real key on the X display.
-async function send(client, code, down) {
-  const key = keyOf(code);
-  if (args.typing === 'xdotool') {
-    execFileSync('xdotool', [down ? 'keydown' : 'keyup', key.xkey], { env: { ...process.env, DISPLAY: args.display } });
-    return;
-  }
-  const reply = await call(client, 'test_push_key', { scancode: key.scancode, vk: key.vk, extended: false, down });
-  if (!reply.queued) throw new Error(`the module did not take ${code}`);
+// One key transition, as a real key on the X display.
+function send(code, down) {
+  execFileSync('xdotool', [down ? 'keydown' : 'keyup', keysymOf(code)], { env: { ...process.env, DISPLAY: args.display } });
 }
 
-async function typeText(client, text) {
+async function typeText(text) {
   for (const ch of text) {
     const upper = ch >= 'A' && ch <= 'Z';
     const code = ch === ' ' ? 'Space' : ch === '!' ? 'Digit1' : `Key${ch.toUpperCase()}`;
     const shifted = upper || ch === '!';
-    if (shifted) await send(client, 'ShiftLeft', true);
-    await send(client, code, true);
-    await send(client, code, false);
-    if (shifted) await send(client, 'ShiftLeft', false);
+    if (shifted) send('ShiftLeft', true);
+    send(code, true);
+    send(code, false);
+    if (shifted) send('ShiftLeft', false);
     await sleep(60);
   }
 }
@@ -91,7 +72,8 @@ async function typeText(client, text) {
 async function openPage(port) {
   const browser = await chromium.launch({
     executablePath: process.env.CLACKERY_CHROMIUM ?? '/usr/bin/chromium',
-    headless: !process.env.DISPLAY || process.env.CLACKERY_HEADLESS === '1',
+    // Headless: a window on the display would cover OBS and take the typing.
+    headless: true,
     args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
       '--disable-component-update', '--disable-sync', '--autoplay-policy=no-user-gesture-required'],
   });
@@ -116,16 +98,16 @@ async function main() {
   await call(client, 'test_set_text_options', { textSource: 'keys' });
 
   const { browser, page } = await openPage(args.port);
-  await typeText(client, 'Hello Clackery!');
+  await typeText('Hello Clackery!');
   // Ctrl+Z held: the keys light and the drawing-app shortcut sheet names the command.
-  await send(client, 'ControlLeft', true);
-  await send(client, 'KeyZ', true);
+  send('ControlLeft', true);
+  send('KeyZ', true);
   await page.waitForFunction(() => document.querySelectorAll('.key.down').length >= 2, null, { timeout: 10000 });
   await sleep(400);
   const pageShot = path.join(args.out, 'overlay-page.png');
   await page.screenshot({ path: pageShot });
-  await send(client, 'KeyZ', false);
-  await send(client, 'ControlLeft', false);
+  send('KeyZ', false);
+  send('ControlLeft', false);
   await sleep(200);
   if (!args['keep-open']) await browser.close();
 
