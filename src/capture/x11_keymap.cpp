@@ -199,12 +199,9 @@ std::vector<std::uint32_t> x11_keycodes_for_vk(std::uint32_t vk)
 
 bool x11_vk_is_down(const X11KeyBits &bits, std::uint32_t vk)
 {
-	for (const Row &row : ROWS) {
-		const std::uint32_t keycode = row.evdev + X11_KEYCODE_OFFSET;
-		if (row_reports(row, vk) && (bits[keycode / 8] >> (keycode % 8) & 1) != 0)
-			return true;
-	}
-	return false;
+	const std::vector<std::uint32_t> keycodes = x11_keycodes_for_vk(vk);
+	return std::any_of(keycodes.begin(), keycodes.end(),
+			   [&bits](std::uint32_t keycode) { return (bits[keycode / 8] >> (keycode % 8) & 1) != 0; });
 }
 
 } // namespace clackery
