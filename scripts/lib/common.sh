@@ -19,8 +19,10 @@ ensure_packages() {
 	done
 	[ ${#missing[@]} -eq 0 ] && return 0
 	say "installing ${missing[*]}"
-	as_root apt-get update -qq
-	as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+	# Another install may hold the package lock for a while (parallel builds on one machine).
+	as_root apt-get -o DPkg::Lock::Timeout=600 update -qq
+	as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq \
+		--no-install-recommends "${missing[@]}" >/dev/null
 }
 
 # Key capture on Linux reads X11 through XCB (XInput 2.1 raw key events).
