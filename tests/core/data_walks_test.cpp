@@ -73,17 +73,26 @@ protected:
 // under Wine and here otherwise; false when this platform lets us make none.
 bool make_links(const fs::path &user)
 {
-	const std::vector<std::pair<std::string, std::string>> links = {
-	    {"data/skin/linked_skin", "../../outside/skin"},
-	    {"data/skin/config_out/config.json", "../../../outside/skin/config.json"},
-	    {"data/sounds/linked_pack", "../../outside/pack"},
-	    {"data/sounds/normal_out/normal.wav", "../../../outside/pack/normal.wav"},
-	    {"data/layouts/outside.json", "../../outside/layout.json"},
-	    {"data/shortcuts/linked.json", "../../outside/sheet.json"}};
+	struct Link {
+		const char *link;
+		const char *target;
+		bool folder; // Windows makes links to folders apart
+	};
+	const Link links[] = {{"data/skin/linked_skin", "../../outside/skin", true},
+			      {"data/skin/config_out/config.json", "../../../outside/skin/config.json", false},
+			      {"data/sounds/linked_pack", "../../outside/pack", true},
+			      {"data/sounds/normal_out/normal.wav", "../../../outside/pack/normal.wav", false},
+			      {"data/layouts/outside.json", "../../outside/layout.json", false},
+			      {"data/shortcuts/linked.json", "../../outside/sheet.json", false}};
 	std::error_code ec;
-	for (const auto &[link, target] : links) {
-		fs::create_directories((user / link).parent_path(), ec);
-		fs::create_symlink(fs::path(target), user / link, ec);
+	for (const Link &link : links) {
+		const fs::path at = user / fs::path(link.link).make_preferred();
+		fs::create_directories(at.parent_path(), ec);
+		const fs::path target = fs::path(link.target).make_preferred();
+		if (link.folder)
+			fs::create_directory_symlink(target, at, ec);
+		else
+			fs::create_symlink(target, at, ec);
 		if (ec)
 			return false;
 	}
