@@ -1,5 +1,6 @@
 #include "core/data_files.h"
 
+#include "common/files.h"
 #include "common/log.h"
 #include "common/obs_util.h"
 #include "core/settings.h"
@@ -17,7 +18,7 @@ fs::path find_data_path(const std::string &relative)
 {
 	const HostString found(obs_find_module_file(obs_current_module(), relative.c_str()));
 	// The host's paths are UTF-8 on every platform.
-	return found ? fs::u8path(found.get()) : fs::path();
+	return found ? path_from_utf8(found.get()) : fs::path();
 }
 
 std::vector<LayoutEntry> load_layout(std::string_view id)

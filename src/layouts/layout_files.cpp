@@ -6,6 +6,7 @@
 #include "layouts/json_reader.h"
 
 #include <algorithm>
+#include <optional>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -17,17 +18,19 @@ namespace {
 // one that leads out of the folder is refused like a missing file.
 bool lies_in_folder(const fs::path &layouts_dir, const fs::path &file)
 {
-	std::error_code ec;
-	const fs::path folder = fs::canonical(layouts_dir, ec);
-	if (ec)
-		return false;
-	const fs::path real = fs::canonical(file, ec);
-	return !ec && real.parent_path() == folder;
+	const std::optional<fs::path> folder = resolved_path(layouts_dir);
+	const std::optional<fs::path> real = resolved_path(file);
+	return folder && real && real->parent_path() == *folder;
 }
 
 std::vector<LayoutEntry> read_layout_in(const fs::path &layouts_dir, const fs::path &file)
 {
 	return lies_in_folder(layouts_dir, file) ? read_layout_file(file) : std::vector<LayoutEntry>{};
+}
+
+bool ends_with(const std::string &text, std::string_view suffix)
+{
+	return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 } // namespace
@@ -46,9 +49,10 @@ std::vector<LayoutEntry> read_layout_file(const fs::path &file)
 
 std::vector<LayoutEntry> load_layout_from(const fs::path &layouts_dir, std::string_view id)
 {
-	if (layouts_dir.empty() || !is_valid_id(id))
+	const std::string name = std::string(id) + ".json";
+	if (layouts_dir.empty() || !is_valid_id(id) || !has_entry_named(layouts_dir, name))
 		return {};
-	return read_layout_in(layouts_dir, layouts_dir / fs::u8path(std::string(id) + ".json"));
+	return read_layout_in(layouts_dir, layouts_dir / path_from_utf8(name));
 }
 
 std::vector<std::string> list_layouts_in(const fs::path &layouts_dir)
@@ -59,9 +63,10 @@ std::vector<std::string> list_layouts_in(const fs::path &layouts_dir)
 		// An error while walking keeps what was found so far.
 		for (fs::directory_iterator it(layouts_dir, ec), end; !ec && it != end; it.increment(ec)) {
 			std::error_code type_ec;
-			if (!it->is_regular_file(type_ec) || it->path().extension().u8string() != ".json")
+			const std::optional<std::string> name = entry_name_utf8(it->path());
+			if (!name || !it->is_regular_file(type_ec) || !ends_with(*name, ".json"))
 				continue;
-			std::string stem = it->path().stem().u8string();
+			std::string stem = name->substr(0, name->size() - 5);
 			if (is_valid_id(stem) && !read_layout_in(layouts_dir, it->path()).empty())
 				ids.push_back(std::move(stem));
 		}

@@ -5,6 +5,7 @@
 #include "layouts/json_reader.h"
 #include "sounds/wav.h"
 
+#include <optional>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -19,13 +20,6 @@ SoundPackTable &pack_table()
 {
 	static SoundPackTable table;
 	return table;
-}
-
-bool is_plain_file(const fs::path &path)
-{
-	std::error_code ec;
-	const fs::file_status status = fs::symlink_status(path, ec);
-	return !ec && status.type() == fs::file_type::regular;
 }
 
 bool has_valid_description(const fs::path &dir, std::string &display_name)
@@ -63,12 +57,11 @@ bool read_pack(const fs::path &dir, SoundPack &pack)
 std::string read_pack_file(const fs::path &dir, const std::string &name, std::uintmax_t limit)
 {
 	// The checks on the path come before any open: a link, FIFO or device is never opened.
-	const fs::path path = dir / fs::u8path(name);
-	if (!is_plain_file(path))
+	const fs::path path = dir / path_from_utf8(name);
+	if (own_file_type(path) != fs::file_type::regular || !has_entry_named(dir, name))
 		return {};
-	std::error_code ec;
-	const fs::path canonical = fs::canonical(path, ec);
-	if (ec || canonical.parent_path() != dir)
+	const std::optional<fs::path> canonical = resolved_path(path);
+	if (!canonical || canonical->parent_path() != dir)
 		return {};
 	return read_bounded_file(path, 1, limit).value_or(std::string());
 }
@@ -87,26 +80,23 @@ bool is_valid_pack_id(std::string_view id)
 SoundPackTable discover_sound_packs(const fs::path &sounds_dir)
 {
 	SoundPackTable table;
-	std::error_code ec;
-	if (sounds_dir.empty() || fs::symlink_status(sounds_dir, ec).type() != fs::file_type::directory || ec)
+	if (sounds_dir.empty() || own_file_type(sounds_dir) != fs::file_type::directory)
 		return table;
-	const fs::path root = fs::canonical(sounds_dir, ec);
-	if (ec)
+	const std::optional<fs::path> root = resolved_path(sounds_dir);
+	if (!root)
 		return table;
 	// An error while walking keeps the packs found so far.
-	for (fs::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
-		const std::string id = it->path().filename().u8string();
-		if (!is_valid_pack_id(id))
+	std::error_code ec;
+	for (fs::directory_iterator it(*root, ec), end; !ec && it != end; it.increment(ec)) {
+		const std::optional<std::string> id = entry_name_utf8(it->path());
+		if (!id || !is_valid_pack_id(*id) || own_file_type(it->path()) != fs::file_type::directory)
 			continue;
-		std::error_code entry_ec;
-		if (it->symlink_status(entry_ec).type() != fs::file_type::directory || entry_ec)
-			continue;
-		const fs::path dir = root / id;
-		if (fs::canonical(dir, entry_ec) != dir || entry_ec)
+		const fs::path dir = *root / path_from_utf8(*id);
+		if (resolved_path(dir) != dir)
 			continue;
 		SoundPack pack;
 		if (read_pack(dir, pack))
-			table.emplace(id, std::move(pack));
+			table.emplace(*id, std::move(pack));
 	}
 	return table;
 }

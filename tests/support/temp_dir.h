@@ -24,7 +24,8 @@ public:
 	TempDir &operator=(const TempDir &) = delete;
 
 	const std::filesystem::path &path() const { return path_; }
-	std::filesystem::path operator/(const std::string &name) const { return path_ / name; }
+	// Names are UTF-8, as in our ids; on Windows a char path would be read in the ANSI code page.
+	std::filesystem::path operator/(const std::string &name) const { return path_ / std::filesystem::u8path(name); }
 
 private:
 	std::filesystem::path path_;
