@@ -46,7 +46,7 @@ void tick()
 	if (now >= next_sweep) {
 		next_sweep = now + kSweepIntervalMs;
 		if (!runtime_state().paused) {
-			for (const KeyEvent &event : sweep_held_keys(held_keys(), key_is_down, wall_clock_ms()))
+			for (const KeyEvent &event : sweep_held_keys(held_keys(), key_state, wall_clock_ms()))
 				emit_key_event(event);
 		}
 	}
