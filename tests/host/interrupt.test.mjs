@@ -41,7 +41,8 @@ async function interruptDuring(prepare, request) {
     const ended = await exitWithin(obs.obs, EXIT_WAIT_MS);
     looping = false;
     await obs.client.disconnect().catch(() => {});
-    await loop;
+    // A request cut off by the end of OBS may never settle.
+    await Promise.race([loop, sleep(2000, null, { ref: false })]);
     obs.stopped = true;
     const config = fs.existsSync(obs.configFile) ? fs.readFileSync(obs.configFile, 'utf8') : null;
     return { ended, signal: obs.obs.signalCode, answered, lines: obs.clackeryLines(), config };
