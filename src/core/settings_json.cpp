@@ -106,18 +106,22 @@ std::string append_members(std::string_view json, const std::vector<RawMember> &
 	const std::size_t close = json.rfind('}');
 	if (members.empty() || close == std::string_view::npos)
 		return std::string(json);
+	// Written in the style of the text they join: libobs writes compact or indented text.
+	const bool indented = json.find('\n') != std::string_view::npos;
 	std::string out(json.substr(0, close));
 	while (!out.empty() && is_space(out.back()))
 		out.pop_back();
 	bool first = !out.empty() && out.back() == '{';
 	for (const RawMember &member : members) {
-		out += first ? "\n    " : ",\n    ";
+		if (!first)
+			out += ',';
 		first = false;
+		out += indented ? "\n    " : "";
 		out += member.key;
-		out += ": ";
+		out += indented ? ": " : ":";
 		out += member.value;
 	}
-	out += "\n}\n";
+	out += indented ? "\n}\n" : "}";
 	return out;
 }
 
