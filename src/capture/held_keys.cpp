@@ -36,14 +36,21 @@ std::optional<KeyEvent> update_held_keys(HeldKeys &held, const KeyRecord &record
 	return KeyEvent{name, record.down, held_modifiers(held), record.t};
 }
 
-std::vector<KeyEvent> sweep_held_keys(HeldKeys &held, const std::function<bool(std::uint32_t vk)> &key_is_down,
+std::vector<KeyEvent> sweep_held_keys(HeldKeys &held, const std::function<KeyState(std::uint32_t vk)> &key_state,
 				      double t)
 {
 	std::vector<KeyEvent> released;
 	for (auto it = held.begin(); it != held.end();) {
 		HeldKey &key = it->second;
-		if (key.record.synthetic || key_is_down(sided_vk(key.name, key.record.vk))) {
-			key.misses = 0;
+		if (key.record.synthetic) {
+			++it;
+			continue;
+		}
+		const KeyState state = key_state(sided_vk(key.name, key.record.vk));
+		if (state != KeyState::up) {
+			// Unknown leaves the count as it was: a failed probe is no evidence either way.
+			if (state == KeyState::down)
+				key.misses = 0;
 			++it;
 			continue;
 		}

@@ -4,6 +4,7 @@
 
 #include "capture/key_names.h"
 #include "capture/key_record.h"
+#include "capture/key_state.h"
 
 #include <cstdint>
 #include <functional>
@@ -38,9 +39,9 @@ struct KeyTally {
 // The event for one record, or none for an unnamed key, a repeat or a release never pressed.
 std::optional<KeyEvent> update_held_keys(HeldKeys &held, const KeyRecord &record, KeyTally &tally);
 
-// Releases keys that two sweeps in a row found up. Test keys (synthetic) are never probed: they
-// stay held until their own release arrives.
-std::vector<KeyEvent> sweep_held_keys(HeldKeys &held, const std::function<bool(std::uint32_t vk)> &key_is_down,
+// Releases keys that two sweeps in a row found up; a probe without an answer counts as neither.
+// Test keys (synthetic) are never probed: they stay held until their own release arrives.
+std::vector<KeyEvent> sweep_held_keys(HeldKeys &held, const std::function<KeyState(std::uint32_t vk)> &key_state,
 				      double t);
 
 // The copy sent while the "mask" setting is on: no key name, no modifiers.

@@ -164,9 +164,9 @@ std::uint32_t hook_last_error(const KeyRing &ring)
 	return ring.hook.last_error.load(std::memory_order_acquire);
 }
 
-bool key_is_down(std::uint32_t vk)
+KeyState key_state(std::uint32_t vk)
 {
-	return os::key_is_down(vk);
+	return os::key_state(vk);
 }
 
 KeyRing::~KeyRing()

@@ -2,6 +2,7 @@
 // The hook thread: owns the system-wide key capture and its message queue, and is the only
 // producer of KeyRing. Every function here but the key probe is called on the UI thread.
 
+#include "capture/key_state.h"
 #include "capture/ring.h"
 
 #include <cstdint>
@@ -27,6 +28,6 @@ std::uint32_t hook_last_error(const KeyRing &ring);
 
 // Whether the system reports the key as held now (for keys whose release may have been lost).
 // Callable from any thread.
-bool key_is_down(std::uint32_t vk);
+KeyState key_state(std::uint32_t vk);
 
 } // namespace clackery

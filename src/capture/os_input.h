@@ -5,6 +5,7 @@
 
 #include "capture/hook_control.h"
 #include "capture/key_record.h"
+#include "capture/key_state.h"
 #include "capture/thread_message.h"
 
 #include <cstdint>
@@ -29,7 +30,7 @@ WaitResult wait_message(HookControl &control, ThreadMessage &message, std::uint3
 bool post_message(HookControl &control, std::uint32_t thread_id, const ThreadMessage &message);
 
 double clock_ms();
-bool key_is_down(std::uint32_t vk);
+KeyState key_state(std::uint32_t vk);
 
 } // namespace os
 

@@ -166,15 +166,15 @@ double clock_ms()
 }
 
 #ifdef CLACKERY_CAPTURE_X11
-bool key_is_down(std::uint32_t vk)
+KeyState key_state(std::uint32_t vk)
 {
-	return x11_key_is_down(vk);
+	return x11_key_state(vk);
 }
 #else
-bool key_is_down(std::uint32_t)
+KeyState key_state(std::uint32_t)
 {
 	// No system-wide key state without a key source.
-	return false;
+	return KeyState::unknown;
 }
 #endif
 

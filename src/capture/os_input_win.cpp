@@ -100,9 +100,10 @@ double clock_ms()
 	return filetime_to_unix_ms((static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime);
 }
 
-bool key_is_down(std::uint32_t vk)
+KeyState key_state(std::uint32_t vk)
 {
-	return (static_cast<unsigned short>(GetAsyncKeyState(static_cast<int>(vk))) & 0x8000) != 0;
+	const bool down = (static_cast<unsigned short>(GetAsyncKeyState(static_cast<int>(vk))) & 0x8000) != 0;
+	return down ? KeyState::down : KeyState::up;
 }
 
 } // namespace os

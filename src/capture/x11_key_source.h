@@ -4,6 +4,9 @@
 // and the X server's key state for the still-down probe on a connection of its own.
 
 #include "capture/key_backend.h"
+#include "capture/key_state.h"
+
+#include <xcb/xcb.h>
 
 #include <cstdint>
 #include <memory>
@@ -28,7 +31,10 @@ std::unique_ptr<KeyBackend> open_x11_key_backend_for(const char *display, const 
 						     std::uint32_t &error);
 
 // Whether the X server reports a key that produces `vk` as down, on the display named by DISPLAY.
-// False without a display. Callable from any thread.
-bool x11_key_is_down(std::uint32_t vk);
+// Unknown without a display or an answer. Callable from any thread.
+KeyState x11_key_state(std::uint32_t vk);
+
+// The same asked on `connection` (null: unknown).
+KeyState x11_key_state_on(xcb_connection_t *connection, std::uint32_t vk);
 
 } // namespace clackery

@@ -44,20 +44,24 @@ xcb_connection_t *usable_connection(KeyStateProbe &state)
 
 } // namespace
 
-bool x11_key_is_down(std::uint32_t vk)
+KeyState x11_key_state_on(xcb_connection_t *connection, std::uint32_t vk)
 {
-	KeyStateProbe &state = probe();
-	std::lock_guard<std::mutex> lock(state.mutex);
-	xcb_connection_t *connection = usable_connection(state);
 	if (connection == nullptr)
-		return false;
+		return KeyState::unknown;
 	const XcbPointer<xcb_query_keymap_reply_t> reply(
 	    xcb_query_keymap_reply(connection, xcb_query_keymap(connection), nullptr));
 	if (!reply)
-		return false;
+		return KeyState::unknown;
 	X11KeyBits bits{};
 	std::copy(std::begin(reply->keys), std::end(reply->keys), bits.begin());
-	return x11_vk_is_down(bits, vk);
+	return x11_vk_is_down(bits, vk) ? KeyState::down : KeyState::up;
+}
+
+KeyState x11_key_state(std::uint32_t vk)
+{
+	KeyStateProbe &state = probe();
+	std::lock_guard<std::mutex> lock(state.mutex);
+	return x11_key_state_on(usable_connection(state), vk);
 }
 
 } // namespace clackery

@@ -94,6 +94,16 @@ void log_totals()
 		 static_cast<unsigned long long>(ring.dropped), static_cast<unsigned long long>(counters.unknown));
 }
 
+// The steps that free what request work may still hold: the settings, the hotkeys, the dock.
+void finish_shutdown()
+{
+	save_settings();
+	unregister_hotkeys();
+	remove_dock();
+	log_totals();
+	release_settings();
+}
+
 // Runs once, on the UI thread, at the exit event or at unload, whichever comes first.
 void shutdown_module()
 {
@@ -107,11 +117,11 @@ void shutdown_module()
 	stop_hook_thread(key_ring());
 	held_keys().clear();
 	clear_keys_text();
-	save_settings();
-	unregister_hotkeys();
-	remove_dock();
-	log_totals();
-	release_settings();
+	// The host's interrupt handler may shut down from inside a request's work on this thread (a
+	// dock grab, a settings save): that work resumes after this returns, so what it uses is
+	// freed only once it has returned.
+	if (!vendor_record().gate.defer_until_work_returns(finish_shutdown))
+		finish_shutdown();
 }
 
 void on_frontend_event(enum obs_frontend_event event, void *)

@@ -6,11 +6,13 @@
 #include "common/qt_text.h"
 #include "common/text.h"
 #include "core/hotkeys.h"
+#include "core/settings_json.h"
 
 #include <obs-module.h>
 #include <util/platform.h>
 
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QJsonParseError>
 
 #include <algorithm>
@@ -26,6 +28,8 @@ namespace {
 obs_data_t *settings_data = nullptr;
 bool writable = false;
 std::optional<fs::path> settings_path;
+// Members of the file that the module does not own, written back as they were read.
+std::vector<RawMember> foreign_members;
 
 constexpr std::uintmax_t kMaxSettingsBytes = 0x100000;
 
@@ -43,18 +47,85 @@ std::string read_small_file(const fs::path &path)
 	return read_bounded_file(path, 1, kMaxSettingsBytes).value_or(std::string());
 }
 
-// Only a JSON object becomes settings; Qt checks it, libobs stores it.
-obs_data_t *parse_settings(const std::string &bytes)
+// The keys this module reads and writes; every other member of the file belongs to someone else.
+constexpr const char *kOwnedKeys[] = {
+    "mode",       "layout",         "skin",         "shortcuts",   "speed",        "sound",
+    "kana",       "text_source",    "text_color",   "text_font",   "text_lines",   "text_font_size",
+    "text_width", "text_direction", "sound_volume", "sound_pack",  "run_on_start", "mask",
+    "heatmap",    "text_scroll",    "pause_hotkey", "hide_hotkey", "mode_hotkey",
+};
+
+bool is_owned_key(const std::string &key)
+{
+	return std::any_of(std::begin(kOwnedKeys), std::end(kOwnedKeys),
+			   [&](const char *owned) { return key == owned; });
+}
+
+std::optional<QJsonDocument> parse_object(const std::string &bytes)
 {
 	if (bytes.empty())
-		return nullptr;
+		return std::nullopt;
 	QJsonParseError error{};
-	const QJsonDocument doc =
-	    QJsonDocument::fromJson(QByteArray(bytes.data(), static_cast<int>(bytes.size())), &error);
+	QJsonDocument doc = QJsonDocument::fromJson(QByteArray(bytes.data(), static_cast<int>(bytes.size())), &error);
 	if (error.error != QJsonParseError::NoError || !doc.isObject())
+		return std::nullopt;
+	return doc;
+}
+
+// Only a JSON object becomes settings; Qt checks it, libobs stores the members of ours. The
+// members of others are kept aside as their text: libobs would mangle them, or refuse the whole
+// file over one number too large for it.
+obs_data_t *parse_settings(const std::string &bytes)
+{
+	const std::optional<QJsonDocument> doc = parse_object(bytes);
+	if (!doc)
 		return nullptr;
-	const QByteArray compact = doc.toJson(QJsonDocument::Compact);
+	QJsonObject ours = doc->object();
+	foreign_members.clear();
+	for (RawMember &member : object_members(bytes)) {
+		if (is_owned_key(member.name))
+			continue;
+		ours.remove(utf8_to_qstring(member.name));
+		foreign_members.push_back(std::move(member));
+	}
+	const QByteArray compact = QJsonDocument(ours).toJson(QJsonDocument::Compact);
 	return obs_data_create_from_json(compact.constData());
+}
+
+// A safe save renames the file to ".bak" before it puts ".tmp" in place. Interrupted between
+// the two, it leaves no settings file but complete copies beside it; the newer one wins, and
+// ".tmp" on a tie, since it is written before the old file becomes ".bak".
+struct Leftover {
+	fs::path path;
+	std::string bytes;
+};
+
+std::optional<Leftover> newest_complete_leftover(const fs::path &path)
+{
+	std::optional<Leftover> best;
+	fs::file_time_type best_time;
+	for (const char *extension : {".tmp", ".bak"}) {
+		fs::path candidate = path;
+		candidate += extension;
+		std::string bytes = read_small_file(candidate);
+		std::error_code ec;
+		const fs::file_time_type written = fs::last_write_time(candidate, ec);
+		if (ec || !parse_object(bytes))
+			continue;
+		if (!best || written > best_time) {
+			best = Leftover{candidate, std::move(bytes)};
+			best_time = written;
+		}
+	}
+	return best;
+}
+
+// The settings as the file should hold them: libobs's text for the keys of ours, then the
+// members of others exactly as they were read.
+std::string settings_text(obs_data_t *data)
+{
+	const char *json = obs_data_get_json(data);
+	return append_members(json ? json : "{}", foreign_members);
 }
 
 void give_defaults(obs_data_t *data)
@@ -259,7 +330,12 @@ void load_settings_at(const std::optional<fs::path> &path)
 		std::error_code ec;
 		const fs::file_status status = fs::symlink_status(*path, ec);
 		if (status.type() == fs::file_type::not_found || (ec && is_missing_file_error(ec))) {
-			// Absent: defaults, and the first save creates the file.
+			// Absent: defaults, and the first save creates the file, unless a save was cut off.
+			if (std::optional<Leftover> leftover = newest_complete_leftover(*path)) {
+				settings_data = parse_settings(leftover->bytes);
+				log_line(LOG_WARNING, "settings file missing; recovered from %s",
+					 leftover->path.filename().u8string().c_str());
+			}
 		} else if (ec) {
 			writable = false;
 		} else {
@@ -301,7 +377,9 @@ void save_settings()
 	const std::string file = settings_path->u8string();
 	const std::string dir = settings_path->parent_path().u8string();
 	os_mkdirs(dir.c_str());
-	if (!obs_data_save_json_safe(settings_data, file.c_str(), "tmp", "bak"))
+	// The host's safe write, as its own JSON save uses it: temporary file, backup, rename.
+	const std::string text = settings_text(settings_data);
+	if (!os_quick_write_utf8_file_safe(file.c_str(), text.data(), text.size(), false, "tmp", "bak"))
 		log_line(LOG_WARNING, "settings save failed");
 }
 
@@ -309,6 +387,7 @@ void release_settings()
 {
 	obs_data_release(settings_data);
 	settings_data = nullptr;
+	foreign_members.clear();
 }
 
 } // namespace clackery

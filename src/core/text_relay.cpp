@@ -31,10 +31,15 @@ bool masked()
 
 void on_dock_text(const TextFrame &frame)
 {
+	relay_dock_text(frame, dock_has_text());
+}
+
+void relay_dock_text(const TextFrame &frame, bool dock_holds_text)
+{
 	if (!is_running())
 		return;
 	const bool was_active = dock_text_active;
-	if (dock_has_text()) {
+	if (dock_holds_text) {
 		clear_keys_text();
 		dock_text_active = true;
 		send_text_frame(frame);

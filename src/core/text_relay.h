@@ -8,6 +8,8 @@ namespace clackery {
 
 // The dock calls this after every change of its field.
 void on_dock_text(const TextFrame &frame);
+// The same with the dock's answer to whether its field holds text (or a composition) given.
+void relay_dock_text(const TextFrame &frame, bool dock_holds_text);
 
 // Sends one frame as a "text" event (dropped and counted while paused).
 void send_text_frame(const TextFrame &frame);

@@ -39,14 +39,19 @@ void consume_ring()
 
 void tick()
 {
+	tick_with(tick_count_ms, key_state);
+}
+
+void tick_with(const std::function<std::uint64_t()> &clock_ms, const std::function<KeyState(std::uint32_t vk)> &probe)
+{
 	if (!is_running())
 		return;
 	consume_ring();
-	const std::uint64_t now = tick_count_ms();
+	const std::uint64_t now = clock_ms();
 	if (now >= next_sweep) {
 		next_sweep = now + kSweepIntervalMs;
 		if (!runtime_state().paused) {
-			for (const KeyEvent &event : sweep_held_keys(held_keys(), key_is_down, wall_clock_ms()))
+			for (const KeyEvent &event : sweep_held_keys(held_keys(), probe, wall_clock_ms()))
 				emit_key_event(event);
 		}
 	}

@@ -1,8 +1,15 @@
 #pragma once
 
+#include "capture/key_state.h"
+
+#include <cstdint>
+#include <functional>
+
 namespace clackery {
 
 // The core's 8 ms heartbeat on the UI thread.
 void tick();
+// The same with the tick clock (milliseconds) and the still-down probe given.
+void tick_with(const std::function<std::uint64_t()> &clock_ms, const std::function<KeyState(std::uint32_t vk)> &probe);
 
 } // namespace clackery

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace clackery {
 
@@ -27,6 +28,11 @@ public:
 		std::uint64_t generation = 0;
 		// Posted tickets whose caller is still inside run.
 		std::uint64_t pending = 0;
+		// How deep request work is nested on the thread that holds the lock. Work runs with the
+		// lock held, so whoever takes the lock and finds this above 0 runs above that work.
+		unsigned workDepth = 0;
+		// What must wait until the outermost work on the UI thread has returned.
+		std::vector<Work> afterWork;
 	};
 
 	struct Ticket {
@@ -43,7 +49,14 @@ public:
 	// UI thread.
 	void open();
 	void close();
+	// Waits until no caller is left inside run. Called from inside request work (the host can
+	// interrupt the UI thread anywhere and shut down from there), it returns at once: the work
+	// beneath can only finish once this returns, and its caller leaves after that.
 	void wait_idle();
+	// UI thread. When request work runs beneath the caller on this thread, keeps `finish` to run
+	// right after the outermost work has returned and says true; otherwise says false and the
+	// caller runs it itself.
+	bool defer_until_work_returns(Work finish);
 
 private:
 	std::shared_ptr<State> state_ = std::make_shared<State>();

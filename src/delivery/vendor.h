@@ -42,7 +42,8 @@ public:
 	// The same with the handler on which obs-websocket publishes its API given explicitly.
 	bool start(proc_handler_t *host, bool testHooks, Handler handler);
 
-	// First step of shutdown: no request work starts after it returns and none is left running.
+	// First step of shutdown: no request work starts after it returns and none is left running,
+	// except work that this call interrupted on the UI thread, which goes on once it returns.
 	void stop();
 
 	proc_handler_t *ph = nullptr;

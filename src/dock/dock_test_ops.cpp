@@ -8,6 +8,9 @@
 #include <QCoreApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
 
 #include <algorithm>
 #include <climits>
@@ -21,11 +24,27 @@ int to_int(std::int64_t value)
 	return static_cast<int>(std::clamp<std::int64_t>(value, INT_MIN, INT_MAX));
 }
 
+// The commit replaces a range counted from the caret, in a text whose selection the commit
+// removes first. A range outside that text would replace the wrong span; numbers too large for
+// obs-websocket arrive wrapped to negatives and land there too.
+bool replacement_inside_text(const QTextEdit &field, std::int64_t start, std::int64_t length)
+{
+	const QTextCursor cursor = field.textCursor();
+	const std::int64_t selected = cursor.selectionEnd() - cursor.selectionStart();
+	const std::int64_t text_length = field.document()->characterCount() - 1 - selected;
+	if (start < -text_length || start > text_length || length < 0 || length > text_length)
+		return false;
+	const std::int64_t from = cursor.selectionStart() + start;
+	return from >= 0 && from + length <= text_length;
+}
+
 } // namespace
 
 bool TextDock::inject_input_method(const std::string &preedit, const std::string &committed, std::int64_t cursor,
 				   std::int64_t replacement_start, std::int64_t replacement_length)
 {
+	if (!replacement_inside_text(*text_input, replacement_start, replacement_length))
+		return false;
 	const QString preedit_text = utf8_to_qstring(preedit);
 	const int start = to_int(std::clamp<std::int64_t>(cursor, 0, preedit_text.size()));
 	QList<QInputMethodEvent::Attribute> attributes;

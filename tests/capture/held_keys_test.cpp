@@ -4,6 +4,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 using namespace clackery;
 
@@ -84,7 +85,7 @@ TEST_F(Fixture, SweepReleasesAfterTwoMissesWithModifiersExcludingTheKey)
 	feed(record(kShiftLeft, true));
 	feed(record(kA, true));
 	std::set<std::uint32_t> down = {0xA0}; // the left Shift is still down
-	const auto probe = [&](std::uint32_t vk) { return down.count(vk) > 0; };
+	const auto probe = [&](std::uint32_t vk) { return down.count(vk) > 0 ? KeyState::down : KeyState::up; };
 	EXPECT_TRUE(sweep_held_keys(held, probe, 100).empty()) << "one miss is not enough";
 	const auto released = sweep_held_keys(held, probe, 350);
 	ASSERT_EQ(released.size(), 1u);
@@ -99,7 +100,7 @@ TEST_F(Fixture, AKeyFoundDownAgainStartsCountingAfresh)
 {
 	feed(record(kA, true));
 	bool is_down = false;
-	const auto probe = [&](std::uint32_t) { return is_down; };
+	const auto probe = [&](std::uint32_t) { return is_down ? KeyState::down : KeyState::up; };
 	sweep_held_keys(held, probe, 1);
 	is_down = true;
 	sweep_held_keys(held, probe, 2);
@@ -108,10 +109,37 @@ TEST_F(Fixture, AKeyFoundDownAgainStartsCountingAfresh)
 	EXPECT_EQ(sweep_held_keys(held, probe, 4).size(), 1u);
 }
 
+// A probe that got no answer (display gone, reply lost) is no evidence that the key is up.
+TEST_F(Fixture, AProbeWithoutAnAnswerNeitherReleasesNorCounts)
+{
+	using S = KeyState;
+	const struct {
+		std::vector<KeyState> answers;
+		int released_at; // index of the sweep that releases the key, -1: never
+	} cases[] = {
+	    {{S::unknown, S::unknown, S::unknown, S::unknown}, -1},
+	    {{S::up, S::unknown, S::unknown, S::up}, 3},
+	    {{S::unknown, S::up, S::unknown, S::up}, 3},
+	    {{S::up, S::down, S::up, S::unknown, S::up}, 4},
+	};
+	for (const auto &c : cases) {
+		held.clear();
+		feed(record(kA, true));
+		int released_at = -1;
+		for (std::size_t i = 0; i < c.answers.size(); ++i) {
+			const auto probe = [&](std::uint32_t) { return c.answers[i]; };
+			if (!sweep_held_keys(held, probe, static_cast<double>(i)).empty() && released_at < 0)
+				released_at = static_cast<int>(i);
+		}
+		EXPECT_EQ(released_at, c.released_at) << "case released at " << c.released_at;
+		EXPECT_EQ(held.count("KeyA"), c.released_at < 0 ? 1u : 0u);
+	}
+}
+
 TEST_F(Fixture, TestKeysAreNeverSwept)
 {
 	feed(record(kA, true, false, 1, true));
-	const auto probe = [](std::uint32_t) { return false; };
+	const auto probe = [](std::uint32_t) { return KeyState::up; };
 	for (int i = 0; i < 5; ++i)
 		EXPECT_TRUE(sweep_held_keys(held, probe, i).empty());
 	EXPECT_TRUE(feed(record(kA, false, false, 9, true)));

@@ -145,10 +145,10 @@ TEST_F(SystemHook, ProbeSeesAKeyHeldDown)
 {
 	send_key(KEY_Z, true);
 	ASSERT_EQ(wait_for_records(*ring, 1).size(), 1u);
-	EXPECT_TRUE(key_is_down('Z'));
+	EXPECT_EQ(key_state('Z'), KeyState::down);
 	send_key(KEY_Z, false);
 	ASSERT_EQ(wait_for_records(*ring, 1).size(), 1u);
-	EXPECT_FALSE(key_is_down('Z'));
+	EXPECT_EQ(key_state('Z'), KeyState::up);
 }
 
 TEST_F(SystemHook, StopJoinsTheThreadWithinASecond)

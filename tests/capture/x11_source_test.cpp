@@ -6,6 +6,7 @@
 #include "capture/hook_thread.h"
 #include "capture/key_names.h"
 #include "capture/os_input.h"
+#include "capture/x11_connection.h"
 #include "capture/x11_key_source.h"
 #include "hook_test_support.h"
 #include "x11_test_server.h"
@@ -170,18 +171,37 @@ TEST_F(X11Source, TheServersKeyStateAnswersTheProbe)
 	keyboard.send(62, true);  // Shift_R
 	keyboard.send(104, true); // KP_Enter
 	keyboard.sync();
-	EXPECT_TRUE(key_is_down(0xA1));
-	EXPECT_TRUE(key_is_down(0x10));
-	EXPECT_FALSE(key_is_down(0xA0));
-	EXPECT_TRUE(key_is_down(0x0D));
-	EXPECT_FALSE(key_is_down(0x41));
+	EXPECT_EQ(key_state(0xA1), KeyState::down);
+	EXPECT_EQ(key_state(0x10), KeyState::down);
+	EXPECT_EQ(key_state(0xA0), KeyState::up);
+	EXPECT_EQ(key_state(0x0D), KeyState::down);
+	EXPECT_EQ(key_state(0x41), KeyState::up);
 
 	keyboard.send(62, false);
 	keyboard.send(104, false);
 	keyboard.sync();
-	EXPECT_FALSE(key_is_down(0xA1));
-	EXPECT_FALSE(key_is_down(0x10));
-	EXPECT_FALSE(key_is_down(0x0D));
+	EXPECT_EQ(key_state(0xA1), KeyState::up);
+	EXPECT_EQ(key_state(0x10), KeyState::up);
+	EXPECT_EQ(key_state(0x0D), KeyState::up);
+}
+
+TEST_F(X11Source, AProbeWhoseServerWentAwaySaysUnknown)
+{
+	TestXServer doomed;
+	ASSERT_TRUE(doomed.start());
+	XTestKeyboard doomed_keyboard;
+	ASSERT_TRUE(doomed_keyboard.open(doomed.display()));
+	XcbConnection connection = connect_to_display(doomed.display().c_str());
+	ASSERT_TRUE(connection);
+	doomed_keyboard.send(38, true); // KeyA
+	doomed_keyboard.sync();
+	EXPECT_EQ(x11_key_state_on(connection.get(), 0x41), KeyState::down);
+	EXPECT_EQ(x11_key_state_on(connection.get(), 0x42), KeyState::up);
+
+	doomed.stop(SIGKILL);
+	EXPECT_EQ(x11_key_state_on(connection.get(), 0x41), KeyState::unknown);
+	EXPECT_EQ(x11_key_state_on(connection.get(), 0x42), KeyState::unknown);
+	EXPECT_EQ(x11_key_state_on(nullptr, 0x41), KeyState::unknown);
 }
 
 TEST_F(X11Source, StopEndsTheThreadWaitingOnTheDisplayAtOnce)

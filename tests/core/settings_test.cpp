@@ -6,6 +6,13 @@
 #include <gtest/gtest.h>
 #include <obs.hpp>
 
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <chrono>
+#include <utility>
+#include <vector>
+
 #include <string>
 
 #include <sys/stat.h>
@@ -22,6 +29,16 @@ std::string broken_line(int preserved)
 	char text[128];
 	std::snprintf(text, sizeof(text), kBrokenWarning, preserved);
 	return text;
+}
+
+std::vector<std::string> ours(const LogCapture &log)
+{
+	std::vector<std::string> lines;
+	for (const LoggedLine &line : log.lines()) {
+		if (line.text.rfind("[clackery] ", 0) == 0)
+			lines.push_back(line.text);
+	}
+	return lines;
 }
 
 class SettingsTest : public testing::Test {
@@ -243,4 +260,109 @@ TEST_F(SettingsTest, AChangedOptionIsReadBackAfterASave)
 	load_settings_at(config());
 	EXPECT_EQ(str("mode"), "keyboard");
 	EXPECT_EQ(num("text_lines"), 4);
+}
+
+// Members written by a user or another tool come back byte for byte: libobs alone would keep only
+// objects inside arrays, drop nulls and round numbers beyond 2^53.
+TEST_F(SettingsTest, MembersOfOthersSurviveALoadAndASaveByteForByte)
+{
+	const std::vector<std::pair<std::string, std::string>> foreign = {
+	    {R"("future")", R"([1,"a",null,true,{"k":[2]}])"},
+	    {R"("empty")", "null"},
+	    {R"("deep")", R"({"list":[3.5,"b"]})"},
+	    {R"("big")",
+	     R"({"n":[9007199254740993,18446744073709551616,-18446744073709551617,1.5e300],"z":[[null,[false]]]})"},
+	    {R"("huge")", "123456789012345678901234567890"},
+	    {R"("f\u00fc\"r")", R"({ "a" : [ ] , "b" : { } })"},
+	    {R"("flag")", "false"},
+	};
+	std::string text = R"({"mode":"text","sound_volume":"loud")";
+	for (const auto &[key, value] : foreign)
+		text += "," + key + ":" + value;
+	load_text(text + "}");
+	EXPECT_EQ(str("mode"), "text");
+	EXPECT_EQ(num("sound_volume"), 30);
+	save_settings();
+	save_settings(); // twice: the second save reads nothing back from the first
+
+	const std::string written = read_file(config());
+	for (const auto &[key, value] : foreign) {
+		const bool found = written.find(key + ":" + value) != std::string::npos ||
+				   written.find(key + ": " + value) != std::string::npos;
+		EXPECT_TRUE(found) << key << " in " << written;
+	}
+	// A second, independent reading of the file agrees on every member.
+	const QJsonObject original = QJsonDocument::fromJson(QByteArray::fromStdString(text + "}")).object();
+	const QJsonObject reread = QJsonDocument::fromJson(QByteArray::fromStdString(written)).object();
+	ASSERT_FALSE(reread.isEmpty()) << written;
+	for (const QString &key : original.keys()) {
+		if (key != "sound_volume") {
+			EXPECT_EQ(reread.value(key), original.value(key)) << key.toStdString();
+		}
+	}
+	EXPECT_EQ(reread.value("sound_volume"), QJsonValue(30));
+	EXPECT_EQ(reread.value("text_scroll"), QJsonValue(true));
+	EXPECT_EQ(reread.size(), 20 + static_cast<int>(foreign.size()));
+}
+
+// A save cut off between its two renames leaves no settings file, only ".tmp" (the new text) and
+// ".bak" (the previous one). The newer complete copy is taken back and said so.
+TEST_F(SettingsTest, ASaveCutOffBeforeItsLastRenameIsRecovered)
+{
+	using namespace std::chrono_literals;
+	const auto now = fs::file_time_type::clock::now();
+	struct Case {
+		const char *what;
+		const char *tmp; // null: absent
+		const char *bak;
+		bool tmp_older;
+		const char *from; // null: nothing recovered
+		const char *mode;
+	};
+	const Case cases[] = {
+	    {"only a backup", nullptr, R"({"mode":"text","x":[null]})", false, "config.json.bak", "text"},
+	    {"the new text is newer", R"({"mode":"keyboard","x":[null]})", R"({"mode":"text"})", false,
+	     "config.json.tmp", "keyboard"},
+	    {"the new text was cut short", R"({"mode":"keyboard")", R"({"mode":"text","x":[null]})", false,
+	     "config.json.bak", "text"},
+	    {"a stale temporary file", R"({"mode":"keyboard"})", R"({"mode":"text","x":[null]})", true,
+	     "config.json.bak", "text"},
+	    {"nothing complete", "", "[]", false, nullptr, "both"},
+	};
+	for (const Case &c : cases) {
+		SCOPED_TRACE(c.what);
+		LogCapture lines;
+		fs::remove(config());
+		fs::remove(dir / "config.json.tmp");
+		fs::remove(dir / "config.json.bak");
+		if (c.tmp)
+			write_file(dir / "config.json.tmp", c.tmp);
+		write_file(dir / "config.json.bak", c.bak);
+		std::error_code no_tmp;
+		fs::last_write_time(dir / "config.json.tmp", now - (c.tmp_older ? 60s : 0s), no_tmp);
+		fs::last_write_time(dir / "config.json.bak", now - 30s);
+		load_settings_at(config());
+		EXPECT_TRUE(settings_writable());
+		EXPECT_EQ(str("mode"), c.mode);
+		const std::string line =
+		    c.from ? std::string("[clackery] settings file missing; recovered from ") + c.from : "";
+		EXPECT_EQ(ours(lines), c.from ? std::vector<std::string>{line} : std::vector<std::string>{});
+		if (c.from) {
+			EXPECT_EQ(lines.count(LOG_WARNING, line), 1);
+		}
+		save_settings();
+		const QJsonObject file =
+		    QJsonDocument::fromJson(QByteArray::fromStdString(read_file(config()))).object();
+		EXPECT_EQ(file.value("mode").toString().toStdString(), c.mode);
+		EXPECT_EQ(file.contains("x"), c.from != nullptr);
+		release_settings();
+	}
+
+	// With the settings file present, leftovers beside it are not read.
+	write_file(config(), R"({"mode":"keyboard"})");
+	write_file(dir / "config.json.tmp", R"({"mode":"text"})");
+	LogCapture lines;
+	load_settings_at(config());
+	EXPECT_EQ(str("mode"), "keyboard");
+	EXPECT_TRUE(ours(lines).empty());
 }

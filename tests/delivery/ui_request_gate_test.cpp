@@ -7,9 +7,12 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <future>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -274,4 +277,48 @@ TEST(UiRequestGate, WorkOfManyCallersNeverOverlapsAndEachResultTellsWhetherItRan
 	EXPECT_EQ(overlaps.load(), 0);
 	EXPECT_EQ(succeeded.load(), executed.load());
 	EXPECT_GT(executed.load(), 0);
+}
+
+// The host may shut down from inside a request's work on the UI thread (its interrupt handler
+// closes the main window wherever the thread was). Shutdown must not wait for that work, and
+// what it frees must wait until the work has returned.
+TEST(UiRequestGate, ShutdownInsideRequestWorkNeitherWaitsForItNorFreesBeneathIt)
+{
+	UiRequestGate gate;
+	EXPECT_FALSE(gate.defer_until_work_returns([] {}));
+	gate.open();
+	TaskQueue queue;
+	std::atomic<int> executed{0};
+	Caller other(gate, queue, executed);
+	auto otherTask = queue.take();
+
+	std::vector<std::string> order;
+	auto interrupted = std::async(std::launch::async, [&] {
+		return gate.run(
+		    [&] {
+			    order.push_back("work");
+			    gate.close();
+			    gate.wait_idle();
+			    const bool deferred = gate.defer_until_work_returns([&] { order.push_back("freed"); });
+			    order.push_back(deferred ? "deferred" : "not deferred");
+			    order.push_back("work resumes");
+		    },
+		    queue.poster(), false);
+	});
+	auto task = queue.take();
+	// A hang here is the fault itself; the stuck threads cannot be joined, so end the run.
+	std::thread ui([&, task] { task(); });
+	auto uiDone = std::async(std::launch::async, [&] { ui.join(); });
+	if (uiDone.wait_for(10s) != std::future_status::ready) {
+		std::fprintf(stderr, "shutdown inside request work waited for that work\n");
+		std::_Exit(1);
+	}
+	EXPECT_EQ(order, (std::vector<std::string>{"work", "deferred", "work resumes", "freed"}));
+	EXPECT_TRUE(interrupted.get());
+	EXPECT_FALSE(other.result.get());
+	otherTask();
+	EXPECT_EQ(executed.load(), 0);
+	EXPECT_FALSE(gate.defer_until_work_returns([] {}));
+	auto idle = std::async(std::launch::async, [&] { gate.wait_idle(); });
+	EXPECT_TRUE(finishes_soon(idle));
 }

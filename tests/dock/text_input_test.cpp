@@ -136,6 +136,33 @@ TEST_F(TextField, ReplacementWithoutCommitTextIsACommit)
 	EXPECT_EQ(last().text, "a");
 }
 
+// Ranges count from the caret, in the text left once the selection is gone. obs-websocket hands
+// 18446744073709551615 over as -1, which at the start of the text reaches outside it.
+TEST_F(TextField, ReplacementRangesOutsideTheTextAreRefused)
+{
+	const struct {
+		std::int64_t caret, anchor, start, length;
+		bool accepted;
+		const char *text; // afterwards
+	} cases[] = {
+	    {6, 6, -1, 1, true, "abcdeX"},    {6, 6, -6, 6, true, "X"},        {6, 6, 0, 0, true, "abcdefX"},
+	    {0, 0, 6, 0, true, "abcdefX"},    {6, 6, 8000, 0, false, nullptr}, {6, 6, 1, 0, false, nullptr},
+	    {0, 0, -1, 0, false, nullptr},    {6, 6, -7, 1, false, nullptr},   {6, 6, -6, 7, false, nullptr},
+	    {6, 6, -1, -1, false, nullptr},   {2, 4, 2, 0, true, "abefX"},     {2, 4, 3, 0, false, nullptr},
+	    {3, 3, -8000, 0, false, nullptr},
+	};
+	for (const auto &c : cases) {
+		SCOPED_TRACE(testing::Message() << c.caret << "/" << c.anchor << " " << c.start << "+" << c.length);
+		input->clear();
+		dock->inject_input_method("", "abcdef", 0, 0, 0);
+		dock->select_text(c.caret, c.anchor);
+		const std::size_t frames = calls.frames.size();
+		EXPECT_EQ(dock->inject_input_method("", "X", 0, c.start, c.length), c.accepted);
+		EXPECT_EQ(input->toPlainText().toStdString(), c.text ? c.text : "abcdef");
+		EXPECT_EQ(calls.frames.size(), frames + (c.accepted ? 1u : 0u));
+	}
+}
+
 TEST_F(TextField, SurrogatePairsCountTwoUnits)
 {
 	// U+1F600 needs a surrogate pair: two UTF-16 units.
