@@ -2,7 +2,9 @@
 // Run: build/bench/capture_bench
 
 #include "capture/key_names.h"
+#include "capture/os_input.h"
 #include "capture/ring.h"
+#include "capture/wake_signal.h"
 
 #include <benchmark/benchmark.h>
 
@@ -37,6 +39,34 @@ void ring_push_pop(benchmark::State &state)
 	state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(ring_push_pop);
+
+// The capture thread's own cost per key as the X11 source pays it: clock, push and the wake
+// signal to the UI thread. Every key raises the signal, as when keys come one at a time.
+void hook_cost_waking(benchmark::State &state)
+{
+	auto ring = std::make_unique<KeyRing>();
+	WakeSignal signal;
+	if (!open_wake_signal(signal)) {
+		state.SkipWithError("no eventfd");
+		return;
+	}
+	set_ring_wake(*ring, raise_wake_signal, &signal);
+	bump_generation(*ring, true);
+	KeyRecord out;
+	std::uint32_t n = 0;
+	for (auto _ : state) {
+		record_captured_key(*ring, sample(n++));
+		state.PauseTiming();
+		clear_wake_signal(signal);
+		take_ring_wake(*ring);
+		pop_record(*ring, out);
+		state.ResumeTiming();
+	}
+	state.SetItemsProcessed(state.iterations());
+	set_ring_wake(*ring, nullptr, nullptr);
+	close_wake_signal(signal);
+}
+BENCHMARK(hook_cost_waking);
 
 // One hook thread producing and the UI thread consuming, as in the module.
 void ring_across_threads(benchmark::State &state)
