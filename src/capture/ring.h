@@ -19,8 +19,8 @@ constexpr std::uint64_t RING_MASK = RING_CAPACITY - 1;
 // Capture word: bit 0 capture active, bits 1..63 the generation.
 constexpr std::uint64_t CAPTURE_ACTIVE_BIT = 1;
 
-// Called on the producer's thread when a record lands while no wake waits, so the consumer drains
-// at once instead of at its next tick. Runs inside the system's key hook: quick, never blocking.
+// Called on the producer's thread when it has stored records while no wake was pending, so the
+// consumer drains at once instead of at its next tick. Quick, never blocking.
 using RingWakeFn = void (*)(void *context);
 
 struct KeyRing {
@@ -41,7 +41,8 @@ struct KeyRing {
 	// drains.
 	alignas(64) std::atomic<bool> wake_pending{false};
 	std::atomic<RingWakeFn> wake{nullptr};
-	void *wake_context = nullptr; // published by the release store of `wake`
+	void *wake_context = nullptr;   // published by the release store of `wake`
+	std::uint64_t wake_checked = 0; // producer only: the write index at its last raise_ring_wake
 	HookControl hook;
 };
 
@@ -55,13 +56,17 @@ struct RingCounters {
 KeyRing &key_ring();
 
 // Producer only. `word` is the capture word the caller just loaded and found active. The
-// producer never learns whether its record fitted. A stored record raises the wake unless one
-// is already pending.
+// producer never learns whether its record fitted.
 void push_record(KeyRing &ring, const KeyRecord &record, std::uint64_t word);
 
 // Consumer only. Yields the oldest record of the current generation, discarding (and counting)
 // any stale ones before it; false when the ring is empty.
 bool pop_record(KeyRing &ring, KeyRecord &out);
+
+// Producer only, after storing records and outside the system's key hook (the wake is a system
+// call): wakes the consumer if records were stored since the last call and no wake is pending.
+// The hook thread calls it before every wait, so no record it stored sleeps with it.
+void raise_ring_wake(KeyRing &ring);
 
 // Installs the consumer's wake (null removes it). Removing, or replacing a wake already set, is
 // safe only while no producer runs: one may be inside the old wake.

@@ -1,6 +1,6 @@
-// The ring's wake: the producer wakes the consumer when it stores a record while no wake is
-// pending, so a burst makes one wake, and a record stored while the consumer re-arms is never
-// left waiting for the next tick.
+// The ring's wake: the producer, before it waits, wakes the consumer if it stored records and
+// no wake is pending, so a burst makes one wake, and a record stored while the consumer re-arms
+// is never left waiting for the next tick.
 
 #include "capture/ring.h"
 
@@ -27,32 +27,44 @@ KeyRecord numbered(std::uint32_t n)
 	return record;
 }
 
-TEST(RingWake, OneWakePerDrainingPassAndNoneWithoutAConsumer)
+TEST(RingWake, OneWakePerDrainingPassOnlyForStoredRecords)
 {
 	auto ring = std::make_unique<KeyRing>();
 	const std::uint64_t word = bump_generation(*ring, true);
 	KeyRecord out;
 
-	push_record(*ring, numbered(1), word); // no wake installed: nothing to call
+	push_record(*ring, numbered(1), word);
+	raise_ring_wake(*ring); // no wake installed: nothing to call
 	ASSERT_TRUE(pop_record(*ring, out));
 
 	std::atomic<int> wakes{0};
 	set_ring_wake(*ring, count_wake, &wakes);
+	raise_ring_wake(*ring);
+	EXPECT_EQ(wakes.load(), 0) << "nothing stored since the last raise";
 	for (std::uint32_t n = 0; n < 3; ++n)
 		push_record(*ring, numbered(n), word);
+	EXPECT_EQ(wakes.load(), 0) << "storing alone wakes nobody: the hook must not pay for it";
+	raise_ring_wake(*ring);
 	EXPECT_EQ(wakes.load(), 1) << "a burst makes one wake";
+	push_record(*ring, numbered(3), word);
+	raise_ring_wake(*ring);
+	EXPECT_EQ(wakes.load(), 1) << "one is still pending";
 
 	EXPECT_TRUE(take_ring_wake(*ring));
-	push_record(*ring, numbered(3), word);
+	raise_ring_wake(*ring);
+	EXPECT_EQ(wakes.load(), 1) << "re-armed, but nothing new stored";
+	push_record(*ring, numbered(4), word);
+	raise_ring_wake(*ring);
 	EXPECT_EQ(wakes.load(), 2) << "after re-arming, the next record wakes even though the ring is not empty";
 	EXPECT_TRUE(take_ring_wake(*ring));
 	EXPECT_FALSE(take_ring_wake(*ring));
 	while (pop_record(*ring, out)) {
 	}
 
-	// A full ring refuses the record; the one wake it already raised still stands.
+	// A full ring refuses the last record; the others still wake once.
 	for (std::uint32_t n = 0; n <= RING_CAPACITY; ++n)
 		push_record(*ring, numbered(n), word);
+	raise_ring_wake(*ring);
 	EXPECT_EQ(wakes.load(), 3);
 	EXPECT_EQ(read_ring_counters(*ring).dropped, 1u);
 	EXPECT_TRUE(take_ring_wake(*ring));
@@ -61,6 +73,7 @@ TEST(RingWake, OneWakePerDrainingPassAndNoneWithoutAConsumer)
 
 	set_ring_wake(*ring, nullptr, nullptr);
 	push_record(*ring, numbered(9), word);
+	raise_ring_wake(*ring);
 	EXPECT_EQ(wakes.load(), 3) << "removed";
 	EXPECT_FALSE(take_ring_wake(*ring));
 }
@@ -92,12 +105,18 @@ TEST(RingWake, ConsumerDrainingOnlyWhenWokenGetsEveryRecord)
 	std::thread producer([&] {
 		for (std::uint32_t n = 0; n < RECORDS; ++n) {
 			// Typing, not a flood: the ring often runs empty, so the re-arming races the pushes.
-			while (ring->write_index.load() - ring->read_index.load() >= RING_CAPACITY)
+			while (ring->write_index.load() - ring->read_index.load() >= RING_CAPACITY) {
+				raise_ring_wake(*ring); // as the hook thread does before it waits
 				std::this_thread::yield();
+			}
 			push_record(*ring, numbered(n), word);
+			// Keys come alone or a few at a time between the thread's waits.
+			if (n % 3 != 1)
+				raise_ring_wake(*ring);
 			if (n % 64 == 0)
 				std::this_thread::yield();
 		}
+		raise_ring_wake(*ring);
 	});
 
 	std::uint32_t received = 0;
