@@ -2,8 +2,9 @@
 # The benchmark command: builds the module and runs every benchmark in one go on the real OBS
 # host (Xvfb, private home, test mode), then prints one table of figures, each with its method:
 # key latency, the tick's cost per event, a 4096-key burst, throughput and memory over a million
-# keys, idle CPU and resident memory with and without the module, the hostile load for 60 s, and
-# the X11 capture's latency from an XTest key and its idle CPU.
+# keys, idle CPU and resident memory with and without the module, the hostile load for 60 s, the
+# X11 capture's latency from an XTest key and its idle CPU, and the hook's own cost per key (Linux,
+# and the Windows hook under Wine).
 # Takes about ten minutes; not part of the test command. Set CLACKERY_BENCH_QUICK=1 for a short
 # run of the same steps.
 set -euo pipefail
@@ -21,9 +22,11 @@ rm -rf "$OUT"
 mkdir -p "$OUT"
 quick=()
 hostile_seconds=${CLACKERY_HOSTILE_SECONDS:-60}
+x11_keys=2000
 if [ "${CLACKERY_BENCH_QUICK:-0}" = 1 ]; then
 	quick=(--quick)
 	hostile_seconds=10
+	x11_keys=200
 fi
 
 say "tick cost per event (Google Benchmark)"
@@ -39,4 +42,15 @@ say "key latency, burst, memory, idle CPU"
 	${quick[@]+"${quick[@]}"})
 
 say "X11 capture: XTest key to client event, idle capture thread"
-cmake --build "$BUILD_DIR" --target bench_x11_latency
+KEYS=$x11_keys cmake --build "$BUILD_DIR" --target bench_x11_latency
+
+say "the hook's own cost per key: the X11 capture thread (clock, push, wake)"
+"$BUILD_DIR/bench/capture_bench" --benchmark_filter=hook_cost_waking
+
+say "the hook's own cost per key: the Windows hook under Wine (the cross build of the Wine tests)"
+ensure_packages g++-mingw-w64-x86-64-posix wine wine64
+WINE_BUILD_DIR=$ROOT/build-wine
+cmake -S "$ROOT" -B "$WINE_BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	-DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchains/mingw-w64-x86_64.cmake" >/dev/null
+cmake --build "$WINE_BUILD_DIR" --target bench_hook_latency
+WINEPREFIX="$WINE_BUILD_DIR/wine-prefix" wineserver -w

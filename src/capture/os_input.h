@@ -26,6 +26,7 @@ bool install_capture(KeyRing &ring, std::uint32_t &error);
 void remove_capture(KeyRing &ring);
 
 // Blocks until a message arrives; system key captures are delivered on this thread meanwhile.
+// Before each wait it raises the ring's wake for the records stored so far.
 WaitResult wait_message(HookControl &control, ThreadMessage &message, std::uint32_t &error);
 bool post_message(HookControl &control, std::uint32_t thread_id, const ThreadMessage &message);
 

@@ -126,6 +126,9 @@ WaitResult wait_message(HookControl &control, ThreadMessage &message, std::uint3
 			}
 			wake_fd = state.wake_fd;
 		}
+		// What was stored before this wait wakes the consumer now, not after it.
+		if (KeyRing *ring = hook_thread_ring())
+			raise_ring_wake(*ring);
 		// Only this thread closes the descriptor, so it stays valid outside the lock.
 		pollfd fds[2] = {{wake_fd, POLLIN, 0}, {-1, POLLIN, 0}};
 		nfds_t count = 1;

@@ -1,5 +1,5 @@
 // Windows: the thread's own message queue and the low-level keyboard hook, which the system
-// calls on the installing thread while it waits in GetMessageW.
+// calls on the installing thread while it takes its messages (PeekMessageW).
 
 #include "capture/key_message.h"
 #include "capture/os_input.h"
@@ -74,13 +74,20 @@ void remove_capture(KeyRing &ring)
 WaitResult wait_message(HookControl &, ThreadMessage &message, std::uint32_t &error)
 {
 	MSG msg;
-	const BOOL result = GetMessageW(&msg, nullptr, 0, 0);
-	if (result == 0)
-		return WaitResult::quit;
-	if (result < 0) {
-		error = GetLastError();
-		return WaitResult::failed;
+	// Sent messages, the system hook's calls among them, are handled inside PeekMessageW.
+	while (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+		// The keys the hook stored wake the consumer here, once the hook has returned: waking
+		// is a system call, which the system's input should not wait for.
+		if (KeyRing *ring = hook_thread_ring())
+			raise_ring_wake(*ring);
+		if (MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) ==
+		    WAIT_FAILED) {
+			error = GetLastError();
+			return WaitResult::failed;
+		}
 	}
+	if (msg.message == WM_QUIT)
+		return WaitResult::quit;
 	message.id = msg.message;
 	message.wparam = static_cast<std::uint64_t>(msg.wParam);
 	message.lparam = static_cast<std::uint64_t>(msg.lParam);

@@ -3,6 +3,7 @@
 namespace clackery {
 namespace {
 KeyRing the_ring;
+
 } // namespace
 
 KeyRing &key_ring()
@@ -24,6 +25,35 @@ void push_record(KeyRing &ring, const KeyRecord &record, std::uint64_t word)
 	slot.generation = word >> 1;
 	ring.write_index.store(write + 1, std::memory_order_release);
 	ring.queued.fetch_add(1, std::memory_order_relaxed);
+}
+
+void raise_ring_wake(KeyRing &ring)
+{
+	const std::uint64_t written = ring.write_index.load(std::memory_order_relaxed);
+	if (written == ring.wake_checked)
+		return;
+	ring.wake_checked = written;
+	const RingWakeFn wake = ring.wake.load(std::memory_order_acquire);
+	if (!wake)
+		return;
+	// An exchange, not a load: it puts these records' publication before the consumer's
+	// re-arming exchange or after it. Before: the drain that follows the re-arming sees them.
+	// After: this exchange finds the flag clear and wakes. No record waits for a tick.
+	if (!ring.wake_pending.exchange(true, std::memory_order_acq_rel))
+		wake(ring.wake_context);
+}
+
+void set_ring_wake(KeyRing &ring, RingWakeFn wake, void *context)
+{
+	if (wake)
+		ring.wake_context = context;
+	ring.wake.store(wake, std::memory_order_release);
+	ring.wake_pending.store(false, std::memory_order_release);
+}
+
+bool take_ring_wake(KeyRing &ring)
+{
+	return ring.wake_pending.exchange(false, std::memory_order_acq_rel);
 }
 
 bool pop_record(KeyRing &ring, KeyRecord &out)

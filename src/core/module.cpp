@@ -12,6 +12,7 @@
 #include "core/module_state.h"
 #include "core/options.h"
 #include "core/request_services.h"
+#include "core/ring_wake.h"
 #include "core/runtime_state.h"
 #include "core/settings.h"
 #include "core/text_relay.h"
@@ -115,6 +116,7 @@ void shutdown_module()
 	bump_generation(key_ring(), false); // the hook stops queueing
 	delete_tick_timer();
 	stop_hook_thread(key_ring());
+	stop_ring_wake(); // the hook thread is joined: nothing is inside the wake
 	held_keys().clear();
 	clear_keys_text();
 	// The host's interrupt handler may shut down from inside a request's work on this thread (a
@@ -170,6 +172,8 @@ bool load_module()
 	test_without_os_hook = env_is_one("CLACKERY_TEST_HOOKS") && env_is_one("CLACKERY_TEST_NO_HOOK");
 	// Why the system's key source is missing or went away, from the hook thread.
 	set_capture_log_sink([](const char *line) { log_line(LOG_WARNING, "%s", line); });
+	// Without it keys still leave, at the tick.
+	start_ring_wake();
 	const bool hook_ok = start_hook_thread(key_ring(), !test_without_os_hook);
 	// Capture opens only once the user resumes.
 	bump_generation(key_ring(), !state.paused);

@@ -37,6 +37,12 @@ void consume_ring()
 
 } // namespace
 
+void drain_keys()
+{
+	if (is_running())
+		consume_ring();
+}
+
 void tick()
 {
 	tick_with(tick_count_ms, key_state);

@@ -12,4 +12,7 @@ void tick();
 // The same with the tick clock (milliseconds) and the still-down probe given.
 void tick_with(const std::function<std::uint64_t()> &clock_ms, const std::function<KeyState(std::uint32_t vk)> &probe);
 
+// Delivers what waits in the ring now, between ticks (the ring's wake).
+void drain_keys();
+
 } // namespace clackery

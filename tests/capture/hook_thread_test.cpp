@@ -3,12 +3,19 @@
 
 #include "capture/hook_thread.h"
 #include "capture/os_input.h"
+#include "capture/wake_signal.h"
 #include "common/clock.h"
 #include "hook_test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <poll.h>
+#endif
 
 namespace clackery {
 namespace {
@@ -157,6 +164,46 @@ TEST_F(TestModeHook, StopTwiceAndStartAgain)
 	ASSERT_TRUE(start_hook_thread(*ring, false));
 	word = bump_generation(*ring, true);
 	expect_marker_arrives();
+}
+
+// True when the signal is raised, or is raised within `wait_ms`.
+bool signal_raised(const WakeSignal &signal, int wait_ms)
+{
+#ifdef _WIN32
+	return WaitForSingleObject(signal.event, static_cast<DWORD>(wait_ms)) == WAIT_OBJECT_0;
+#else
+	pollfd watched{signal.fd, POLLIN, 0};
+	return poll(&watched, 1, wait_ms) == 1;
+#endif
+}
+
+TEST_F(TestModeHook, TestKeysRaiseTheWakeSignalOnlyWhileCaptureIsOpen)
+{
+	WakeSignal signal;
+	ASSERT_TRUE(open_wake_signal(signal));
+	set_ring_wake(*ring, raise_wake_signal, &signal);
+
+	bump_generation(*ring, false);
+	ASSERT_TRUE(post_test_key(*ring, test_key(0x1E, 0x41, true)));
+	const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+	while (read_ring_counters(*ring).paused < 1 && std::chrono::steady_clock::now() < deadline)
+		std::this_thread::sleep_for(std::chrono::milliseconds(1));
+	ASSERT_EQ(read_ring_counters(*ring).paused, 1u) << "the closed-capture key was handled";
+	EXPECT_FALSE(signal_raised(signal, 0)) << "a refused key wakes nobody";
+
+	bump_generation(*ring, true);
+	ASSERT_TRUE(post_test_key(*ring, test_key(0x1E, 0x41, false)));
+	ASSERT_TRUE(signal_raised(signal, 5000));
+	clear_wake_signal(signal);
+	EXPECT_TRUE(take_ring_wake(*ring));
+	KeyRecord out;
+	ASSERT_TRUE(pop_record(*ring, out)) << "woken with the record already in the ring";
+	EXPECT_FALSE(out.down);
+	EXPECT_FALSE(signal_raised(signal, 0)) << "cleared";
+
+	stop_hook_thread(*ring);
+	set_ring_wake(*ring, nullptr, nullptr);
+	close_wake_signal(signal);
 }
 
 TEST(HookThread, StopWithoutStartOnlyClosesCaptureAndDrains)

@@ -4,6 +4,7 @@
 #include "capture/hook_thread.h"
 #include "capture/key_names.h"
 #include "capture/os_input.h"
+#include "capture/wake_signal.h"
 #include "hook_test_support.h"
 
 #include <gtest/gtest.h>
@@ -89,6 +90,22 @@ TEST_F(SystemHook, SentKeysReachTheRingInOrderWithTheirFlags)
 		EXPECT_STREQ(name_key(record.scancode, record.extended, record.vk), key.name);
 	}
 	EXPECT_EQ(read_ring_counters(*ring).dropped, 0u);
+}
+
+TEST_F(SystemHook, KeysFromTheHookWakeTheConsumerOnceItHasReturned)
+{
+	WakeSignal signal;
+	ASSERT_TRUE(open_wake_signal(signal));
+	set_ring_wake(*ring, raise_wake_signal, &signal);
+	send_key(KEY_Z, true);
+	send_key(KEY_Z, false);
+	EXPECT_EQ(WaitForSingleObject(signal.event, 5000), WAIT_OBJECT_0);
+	clear_wake_signal(signal);
+	EXPECT_TRUE(take_ring_wake(*ring));
+	EXPECT_EQ(wait_for_records(*ring, 2).size(), 2u);
+	stop_hook_thread(*ring);
+	set_ring_wake(*ring, nullptr, nullptr);
+	close_wake_signal(signal);
 }
 
 TEST_F(SystemHook, GenericShiftArrivesWithItsScanCode)
