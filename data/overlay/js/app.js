@@ -234,11 +234,18 @@
 
   // ---- events --------------------------------------------------------------------------
 
-  // Checks a payload and returns the function that applies it, or null when it is unusable.
-  function readPayload(kind, data) {
+  const revisions = C.envelope.createRevisionFilter();
+
+  // Checks a payload from `sender` and returns the function that applies it, or null when it is
+  // unusable or, for a state, older than one already applied.
+  function readPayload(kind, data, sender) {
     if (kind === 'state') {
       const s = C.state.readState(data);
-      return s && (() => applyState(s));
+      if (!s || !revisions.isCurrent(sender, s.rev)) return null;
+      return () => {
+        revisions.commit(sender, s.rev);
+        applyState(s);
+      };
     }
     if (kind === 'key') {
       const k = C.envelope.readKey(data);
@@ -251,17 +258,12 @@
     return null;
   }
 
-  function applyPayload(kind, data) {
-    const apply = readPayload(kind, data);
-    if (apply) apply();
-  }
-
   const sequence = C.envelope.createSequenceFilter();
 
   window.addEventListener(C.envelope.EVENT_TYPE, (event) => {
     const env = C.envelope.parseEnvelope(event && event.detail);
     if (!env || !sequence.isNew(env.from, env.seq)) return;
-    const apply = readPayload(env.kind, env.data);
+    const apply = readPayload(env.kind, env.data, env.from);
     if (!apply) return;
     sequence.commit(env.from, env.seq);
     if (model.from !== null && env.from !== model.from) {
@@ -277,6 +279,7 @@
 
   const wsOptions = C.obsws.readOptions(location.search);
   if (wsOptions) {
+    const WS_SENDER = 'obs-websocket'; // one module per connection; a new connection may be a restarted one
     const status = $('connection');
     const texts = {
       connecting: 'OBS に接続しています…',
@@ -291,16 +294,20 @@
       const seq = C.envelope.isPlainObject(data) ? data.seq : undefined;
       if ((kind === 'key' || kind === 'text') && Number.isSafeInteger(seq)) {
         if (!vendorSequence.isNew('vendor', seq)) return;
-        const apply = readPayload(kind, data);
+        const apply = readPayload(kind, data, WS_SENDER);
         if (!apply) return;
         vendorSequence.commit('vendor', seq);
         apply();
         return;
       }
-      applyPayload(kind, data);
+      const apply = readPayload(kind, data, WS_SENDER);
+      if (apply) apply();
     };
     C.obsws.connect(wsOptions, applyVendorPayload, (st) => {
-      if (st === 'connected') vendorSequence = C.envelope.createSequenceFilter();
+      if (st === 'connected') {
+        vendorSequence = C.envelope.createSequenceFilter();
+        revisions.forget(WS_SENDER);
+      }
       status.hidden = st === 'connected';
       status.dataset.status = st;
       status.textContent = texts[st] || '';
