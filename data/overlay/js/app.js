@@ -17,7 +17,7 @@
   const $ = (id) => document.getElementById(id);
   const overlay = $('overlay');
   const keyboard = C.keyboard.createKeyboard($('keys'));
-  const text = C.textfield.createTextField($('textbox'), $('text-content'));
+  const text = C.textfield.createTextField($('textbox'), $('text-view'), $('text-content'));
   const toast = C.shortcuts.createToast($('toast'));
   const sounds = C.sounds.createSounds(document.baseURI);
 
