@@ -30,6 +30,7 @@
     heat: new Map(),
     sheet: new Map(),
     sheetId: 'none',
+    sheetKey: 'none|true',
     buildKey: '',
     skinKey: '',
     layout: null,
@@ -54,40 +55,95 @@
     keyboard.setDown(code, false);
   }
 
-  function pickLayout(id) {
-    const doc = C.data.get('layouts', id);
+  const KIND_NAMES = { layouts: 'キー配列', skins: 'スキン', shortcuts: 'ショートカット表' };
+
+  // The layout named by the state, else the default one, else (from the bundle) any at all.
+  function pickLayout(id, missing) {
+    const doc = C.data.peek('layouts', id);
     let layout = doc ? C.layout.readLayout(doc) : null;
     if (layout) return layout;
-    for (const other of ['jis_tkl'].concat(C.data.ids('layouts'))) {
-      layout = C.layout.readLayout(C.data.get('layouts', other));
+    missing.push(['layouts', id]);
+    const fallbacks = C.data.FROM_FILES ? ['jis_tkl'] : ['jis_tkl'].concat(C.data.ids('layouts'));
+    for (const other of fallbacks) {
+      const d = C.data.peek('layouts', other);
+      layout = d ? C.layout.readLayout(d) : null;
       if (layout) return layout;
     }
     return null;
   }
 
-  function pickSkin(id) {
-    const cfg = C.data.get('skins', id) || C.data.get('skins', 'default') || {};
+  function pickSkin(id, missing) {
+    let cfg = C.data.peek('skins', id);
+    if (!cfg) {
+      missing.push(['skins', id]);
+      cfg = C.data.peek('skins', 'default') || {};
+    }
     return C.skin.readSkin(cfg);
+  }
+
+  function pickSheet(id, missing) {
+    if (id === 'none') return new Map();
+    const doc = C.data.peek('shortcuts', id);
+    if (!doc) missing.push(['shortcuts', id]);
+    return C.shortcuts.readSheet(doc);
+  }
+
+  // Names on screen what the state asks for but the page could not load, so a streamer who
+  // copied a skin, sheet or layout into the data folder sees why it is not drawn.
+  function showMissing(missing) {
+    const el = $('data-notice');
+    const lines = missing.map(([kind, id]) => KIND_NAMES[kind] + '「' + id + '」を読み込めませんでした。');
+    if (lines.length && !C.data.FROM_FILES) {
+      lines.push('ファイルとして開いたページは、ビルド時に同梱したものしか読めません。');
+    }
+    const text = lines.join('\n');
+    if (el.textContent !== text) el.textContent = text;
+    el.hidden = lines.length === 0;
+  }
+
+  // Everything a state draws with must be at hand before it is drawn: files named for the first
+  // time are fetched first (the default layout too when the named one fails), and only the
+  // newest state waiting for them is drawn once they are in.
+  let waiting = null;
+
+  function applyState(s) {
+    const needs = [['layouts', s.layout], ['skins', s.skin]];
+    if (s.shortcuts !== 'none') needs.push(['shortcuts', s.shortcuts]);
+    if (needs.every(([kind, id]) => C.data.peek(kind, id) !== undefined)) {
+      const layoutDoc = C.data.peek('layouts', s.layout);
+      if (layoutDoc || C.data.peek('layouts', 'jis_tkl') !== undefined) {
+        waiting = null;
+        drawState(s);
+        return;
+      }
+      needs.push(['layouts', 'jis_tkl']);
+    }
+    waiting = s;
+    Promise.all(needs.map(([kind, id]) => C.data.load(kind, id))).then(() => {
+      if (waiting === s) applyState(s);
+    });
   }
 
   function quoteFont(name) {
     return '"' + name.replace(/["\\\n\r\f]/g, '') + '"';
   }
 
-  function applyState(s) {
+  function drawState(s) {
     const prev = model.state;
     dropStaleKeys(prev, s);
     model.state = s;
 
-    const skin = pickSkin(s.skin);
-    const skinKey = s.skin + '|' + s.textColor;
+    const missing = [];
+    const skin = pickSkin(s.skin, missing);
+    const found = (kind, id) => !missing.some(([k, i]) => k === kind && i === id);
+    const skinKey = [s.skin, found('skins', s.skin), s.textColor].join('|');
     if (skinKey !== model.skinKey) {
       model.skinKey = skinKey;
       C.skin.applySkin(overlay, skin, s.textColor);
       $('ornament').textContent = skin.ornament;
     }
 
-    const layout = pickLayout(s.layout);
+    const layout = pickLayout(s.layout, missing);
     model.layout = layout;
     const w = layout ? layout.width + 2 * skin.padding : 18;
     const h = layout ? layout.height + 2 * skin.padding : 6;
@@ -97,7 +153,7 @@
     const plate = $('plate');
     plate.style.padding = skin.padding * unit + 'px';
     plate.style.borderRadius = skin.plateRadius * unit + 'px';
-    const buildKey = [s.layout, s.skin, s.kana, unit].join('|');
+    const buildKey = [s.layout, found('layouts', s.layout), s.skin, s.kana, unit].join('|');
     if (buildKey !== model.buildKey) {
       model.buildKey = buildKey;
       keyboard.build(layout, skin, unit, s.kana);
@@ -130,11 +186,15 @@
     });
     $('textbox').style.borderRadius = skin.text.radius + 'px';
 
-    if (s.shortcuts !== model.sheetId) {
+    const sheet = pickSheet(s.shortcuts, missing);
+    const sheetKey = s.shortcuts + '|' + found('shortcuts', s.shortcuts);
+    if (sheetKey !== model.sheetKey) {
+      model.sheetKey = sheetKey;
       model.sheetId = s.shortcuts;
-      model.sheet = s.shortcuts === 'none' ? new Map() : C.shortcuts.readSheet(C.data.get('shortcuts', s.shortcuts));
+      model.sheet = sheet;
       toast.hide();
     }
+    showMissing(missing);
 
     sounds.configure(s.soundPack, s.soundFiles, s.soundVolume, s.sound && !s.hidden && !s.paused);
     if (s.hidden) toast.hide();
