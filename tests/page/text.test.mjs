@@ -226,6 +226,17 @@ test('every visible line is whole, in every skin, line count, size, direction an
           const where = `${skin} lines ${textLines} size ${textFontSize} ${textDirection} caret ${caret}`;
           assert.ok(shown > 0, `${where}: something shows`);
           assert.deepEqual(cut, [], where);
+          if (caret === text.length) {
+            // The newest line, where the caret is, sits at the field's own edge: "up" at the
+            // bottom, "down" at the top; no empty line beyond it.
+            const gap = await page.evaluate((direction) => {
+              const view = document.getElementById('text-content').parentElement.getBoundingClientRect();
+              const caretBox = document.querySelector('#text-content .caret').getBoundingClientRect();
+              const lineH = parseFloat(getComputedStyle(document.getElementById('textbox')).lineHeight);
+              return direction === 'up' ? (view.bottom - caretBox.bottom) / lineH : (caretBox.top - view.top) / lineH;
+            }, textDirection);
+            assert.ok(gap >= -0.1 && gap < 0.6, `${where}: the caret's line is at the edge (${gap.toFixed(2)} lines away)`);
+          }
         }
       }
     }

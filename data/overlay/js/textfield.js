@@ -134,7 +134,8 @@
     function follow() {
       const line = linePx(opts.fontSize);
       const viewH = opts.lines * line;
-      const contentH = Math.ceil(content.scrollHeight / line) * line;
+      // The lines' own boxes, not scrollHeight: the caret reaches a little below its line.
+      const contentH = Math.round(content.offsetHeight / line) * line;
       const caret = content.querySelector('.caret');
       let y;
       if (contentH <= viewH) {
