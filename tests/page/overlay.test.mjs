@@ -206,6 +206,15 @@ test('the toast leaves after a moment', async () => {
   await page.close();
 });
 
+test('?bg=RRGGBB paints a solid background for a captured window; anything else stays transparent', async () => {
+  for (const [query, expected] of [['?bg=00b140', 'rgb(0, 177, 64)'], ['?bg=green', 'rgba(0, 0, 0, 0)'], ['?bg=00b14', 'rgba(0, 0, 0, 0)'], ['', 'rgba(0, 0, 0, 0)']]) {
+    const { page, errors } = await openPage(context, staged.url + query);
+    assert.equal(await page.evaluate(() => getComputedStyle(document.documentElement).backgroundColor), expected, query);
+    assert.deepEqual(errors, []);
+    await page.close();
+  }
+});
+
 test('in a smaller window the whole stage scales down to fit', async () => {
   const page = await context.newPage();
   const errors = [];

@@ -20,12 +20,14 @@
   const text = C.textfield.createTextField($('textbox'), $('text-view'), $('text-content'));
   const toast = C.shortcuts.createToast($('toast'));
   const sounds = C.sounds.createSounds(document.baseURI);
+  const historyCount = C.history.readCount(location.search);
+  const history = historyCount ? C.history.createHistory($('history'), historyCount) : null;
 
   const model = {
     state: null,
     from: null,          // sender of the last accepted envelope
     held: new Map(),     // code -> time of its press (performance.now)
-    mods: { ctrl: false, shift: false, alt: false, win: false },
+    mods: { ctrl: null, shift: null, alt: null, win: null }, // null: the chips are not drawn yet
     presses: [],         // press times inside the speed window
     heat: new Map(),
     sheet: new Map(),
@@ -54,6 +56,8 @@
     model.held.delete(code);
     keyboard.setDown(code, false);
   }
+
+  const MODIFIER_CODES = ['ControlLeft', 'ControlRight', 'ShiftLeft', 'ShiftRight', 'AltLeft', 'AltRight', 'MetaLeft', 'MetaRight'];
 
   const KIND_NAMES = { layouts: 'キー配列', skins: 'スキン', shortcuts: 'ショートカット表' };
 
@@ -197,16 +201,24 @@
     showMissing(missing);
 
     sounds.configure(s.soundPack, s.soundFiles, s.soundVolume, s.sound && !s.hidden && !s.paused);
-    if (s.hidden) toast.hide();
+    if (s.hidden) {
+      toast.hide();
+      if (history) history.clear();
+    }
     paintSpeed();
   }
 
   // ---- keys ----------------------------------------------------------------------------
 
+  const modChips = Array.from(document.querySelectorAll('#mods .mod'));
+
+  // Runs for every key event: touches a chip only when its modifier changed.
   function setMods(mods) {
+    const prev = model.mods;
     model.mods = mods;
-    for (const el of document.querySelectorAll('#mods .mod')) {
-      el.classList.toggle('on', mods[el.dataset.mod] === true);
+    for (const el of modChips) {
+      const m = el.dataset.mod;
+      if (prev[m] !== mods[m]) el.classList.toggle('on', mods[m] === true);
     }
   }
 
@@ -226,9 +238,11 @@
       }
       // Every key event reports which modifiers the module still holds: a lit modifier key
       // whose class it reports as up lost its release somewhere.
-      for (const code of Array.from(model.held.keys())) {
-        const mod = C.layout.modifierOf(code);
-        if (mod && code !== k.code && !k.mods[mod]) releaseHeld(code);
+      const m = k.mods;
+      if (!(m.ctrl && m.shift && m.alt && m.win)) {
+        for (const code of MODIFIER_CODES) {
+          if (code !== k.code && !m[C.layout.modifierOf(code)] && model.held.has(code)) releaseHeld(code);
+        }
       }
     }
     setMods(k.mods);
@@ -242,10 +256,13 @@
     scheduleSpeed();
     const s = model.state;
     if (!s || s.hidden) return;
-    if (k.code !== '*' && model.sheet.size > 0) {
+    if (k.code !== '*') {
       const combo = C.shortcuts.combination(k.code, k.mods);
       const description = model.sheet.get(combo);
       if (description) toast.show(model.sheetId, combo, description, labelFor);
+      if (history && C.history.isShortcut(k.code, k.mods, Boolean(description))) {
+        history.add(combo, combo.split('+').map((part) => (/^(Ctrl|Shift|Alt|Win)$/.test(part) ? part : labelFor(part))), description || '');
+      }
     }
     if (s.sound && !s.paused) sounds.play(k.code);
   }
@@ -373,6 +390,12 @@
       status.textContent = texts[st] || '';
     });
   }
+
+  // ---- a solid background for a browser window captured into the scene ------------------
+  // A window capture carries no transparency: ?bg=RRGGBB paints the page in one colour that a
+  // colour key filter in OBS then takes out (for example 00b140, a chroma-key green).
+  const bg = new URLSearchParams(location.search).get('bg');
+  if (bg && /^[0-9a-fA-F]{6}$/.test(bg)) document.documentElement.style.background = '#' + bg;
 
   // ---- fit the 1920x1080 stage into whatever window shows it ----------------------------
 
