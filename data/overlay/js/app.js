@@ -57,8 +57,6 @@
     keyboard.setDown(code, false);
   }
 
-  const MODIFIER_CODES = ['ControlLeft', 'ControlRight', 'ShiftLeft', 'ShiftRight', 'AltLeft', 'AltRight', 'MetaLeft', 'MetaRight'];
-
   const KIND_NAMES = { layouts: 'キー配列', skins: 'スキン', shortcuts: 'ショートカット表' };
 
   // The layout named by the state, else the default one, else (from the bundle) any at all.
@@ -238,11 +236,9 @@
       }
       // Every key event reports which modifiers the module still holds: a lit modifier key
       // whose class it reports as up lost its release somewhere.
-      const m = k.mods;
-      if (!(m.ctrl && m.shift && m.alt && m.win)) {
-        for (const code of MODIFIER_CODES) {
-          if (code !== k.code && !m[C.layout.modifierOf(code)] && model.held.has(code)) releaseHeld(code);
-        }
+      for (const code of model.held.keys()) {
+        const mod = C.layout.modifierOf(code);
+        if (mod && code !== k.code && !k.mods[mod]) releaseHeld(code);
       }
     }
     setMods(k.mods);
@@ -256,7 +252,7 @@
     scheduleSpeed();
     const s = model.state;
     if (!s || s.hidden) return;
-    if (k.code !== '*') {
+    if (k.code !== '*' && (model.sheet.size > 0 || history)) {
       const combo = C.shortcuts.combination(k.code, k.mods);
       const description = model.sheet.get(combo);
       if (description) toast.show(model.sheetId, combo, description, labelFor);
