@@ -322,6 +322,16 @@ function hostileRows(file) {
     `shutdown ${h.shutdownMs} ms`, 'tests/host/hostile.test.mjs with CLACKERY_HOSTILE_SECONDS');
 }
 
+// The overlay page in Chromium, measured by tests/page/bench_page.mjs beforehand.
+function pageRows(file) {
+  if (!file || !fs.existsSync(file)) return;
+  const p = JSON.parse(fs.readFileSync(file, 'utf8'));
+  for (const [skin, f] of Object.entries(p.skins)) {
+    row(`overlay page at ${p.rate} key events/s, ${skin}`, `dispatch→painted frame median ${ms(f.medianPainted)}, p99 ${ms(f.p99Painted)}; ` +
+      `${f.handlerUs.toFixed(1)} µs per event, ${f.dropped} frames dropped`, `tests/page/bench_page.mjs, ${p.seconds} s in headless Chromium (target p99 ≤ 16.7 ms)`);
+  }
+}
+
 function printTable() {
   const width = Math.max(...rows.map((r) => r.figure.length));
   console.log('\n== figures');
@@ -330,6 +340,7 @@ function printTable() {
 
 tickRows(option('--tick-json'));
 hostileRows(option('--hostile-json'));
+pageRows(option('--page-json'));
 {
   console.log('latency and burst');
   const obs = await startTestObs();

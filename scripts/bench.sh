@@ -10,7 +10,8 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib/common.sh"
 
-ensure_packages "${RUN_PACKAGES[@]}" "${CAPTURE_TEST_PACKAGES[@]}" libgtest-dev libgmock-dev libbenchmark-dev
+ensure_packages "${RUN_PACKAGES[@]}" "${CAPTURE_TEST_PACKAGES[@]}" libgtest-dev libgmock-dev libbenchmark-dev \
+	chromium fonts-noto-cjk fonts-noto-color-emoji
 ensure_node
 build_module -DCLACKERY_BUILD_TESTS=ON -DCLACKERY_BUILD_BENCH=ON
 
@@ -37,9 +38,12 @@ say "hostile load for $hostile_seconds s"
 (cd "$ROOT" && CLACKERY_HOSTILE_SECONDS=$hostile_seconds CLACKERY_HOSTILE_REPORT=$OUT/hostile.json \
 	node --test tests/host/hostile.test.mjs)
 
+say "overlay page: 1000 key events/s in Chromium"
+(cd "$ROOT" && node tests/page/bench_page.mjs --json "$OUT/page.json")
+
 say "key latency, burst, memory, idle CPU"
 (cd "$ROOT" && node bench/host_bench.mjs --tick-json "$OUT/tick.json" --hostile-json "$OUT/hostile.json" \
-	${quick[@]+"${quick[@]}"})
+	--page-json "$OUT/page.json" ${quick[@]+"${quick[@]}"})
 
 say "X11 capture: XTest key to client event, idle capture thread"
 KEYS=$x11_keys cmake --build "$BUILD_DIR" --target bench_x11_latency

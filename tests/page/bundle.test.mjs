@@ -76,7 +76,7 @@ test('the page reads the bundled text as data, never as markup or script', async
   try {
     const { page, errors } = await openPage(context, pathToFileURL(path.join(dir, 'overlay', 'overlay.html')).href);
     const seen = await page.evaluate(() => ({
-      name: window.Clackery.data.get('layouts', 'tricky').name,
+      name: window.Clackery.data.peek('layouts', 'tricky').name,
       ids: window.Clackery.data.ids('layouts').sort(),
       scripts: document.scripts.length,
     }));

@@ -220,3 +220,82 @@ test('the heat map tints keys by how often they were pressed', async () => {
   assert.deepEqual(errors, []);
   await page.close();
 });
+
+// The main block of the two physical standards, row by row from the number row down, in key
+// units: [code, width]. JIS 109 (JIS X 6002 arrangement) and ANSI 104, written from the keyboards,
+// not from our layout files. 'Enter' on JIS spans two rows: 1.5 wide above, 1.25 below.
+const U = (codes) => codes.split(' ').map((c) => [c, 1]);
+const JIS_109 = [
+  [['Backquote', 1], ...U('Digit1 Digit2 Digit3 Digit4 Digit5 Digit6 Digit7 Digit8 Digit9 Digit0 Minus Equal IntlYen'), ['Backspace', 1]],
+  [['Tab', 1.5], ...U('KeyQ KeyW KeyE KeyR KeyT KeyY KeyU KeyI KeyO KeyP BracketLeft BracketRight'), ['Enter', 1.5]],
+  [['CapsLock', 1.75], ...U('KeyA KeyS KeyD KeyF KeyG KeyH KeyJ KeyK KeyL Semicolon Quote Backslash'), ['Enter', 1.25]],
+  [['ShiftLeft', 2.25], ...U('KeyZ KeyX KeyC KeyV KeyB KeyN KeyM Comma Period Slash IntlRo'), ['ShiftRight', 1.75]],
+  [['ControlLeft', 1.25], ['MetaLeft', 1.25], ['AltLeft', 1.25], ['NonConvert', 1.25], ['Space', 2.5], ['Convert', 1.25],
+    ['KanaMode', 1.25], ['AltRight', 1.25], ['MetaRight', 1.25], ['ContextMenu', 1.25], ['ControlRight', 1.25]],
+];
+const ANSI_104 = [
+  [['Backquote', 1], ...U('Digit1 Digit2 Digit3 Digit4 Digit5 Digit6 Digit7 Digit8 Digit9 Digit0 Minus Equal'), ['Backspace', 2]],
+  [['Tab', 1.5], ...U('KeyQ KeyW KeyE KeyR KeyT KeyY KeyU KeyI KeyO KeyP BracketLeft BracketRight'), ['Backslash', 1.5]],
+  [['CapsLock', 1.75], ...U('KeyA KeyS KeyD KeyF KeyG KeyH KeyJ KeyK KeyL Semicolon Quote'), ['Enter', 2.25]],
+  [['ShiftLeft', 2.25], ...U('KeyZ KeyX KeyC KeyV KeyB KeyN KeyM Comma Period Slash'), ['ShiftRight', 2.75]],
+  [['ControlLeft', 1.25], ['MetaLeft', 1.25], ['AltLeft', 1.25], ['Space', 6.25], ['AltRight', 1.25], ['MetaRight', 1.25],
+    ['ContextMenu', 1.25], ['ControlRight', 1.25]],
+];
+
+test('the main block is drawn as the physical keyboard is: JIS 109 on JIS layouts, ANSI on US', async () => {
+  const { page, errors, feed } = await openPage(context, staged.url);
+  for (const [layout, table] of [['jis_tkl', JIS_109], ['jis_full', JIS_109], ['us_tkl', ANSI_104], ['us_full', ANSI_104]]) {
+    await feed.state({ layout, skin: 'default' });
+    // Which key is drawn at the middle of every place of the table, and in the notch of JIS Enter.
+    const probes = [];
+    table.forEach((row, r) => {
+      let x = 0;
+      for (const [code, w] of row) {
+        probes.push({ code, ux: x + w / 2, uy: r + 0.5 });
+        x += w;
+      }
+    });
+    if (table === JIS_109) probes.push({ code: 'Backslash', ux: 13.62, uy: 2.5 });
+    const found = await page.evaluate((probes) => {
+      const at = (el) => el.getBoundingClientRect();
+      const origin = at(document.querySelector('.key[data-code="Backquote"]'));
+      const pitch = at(document.querySelector('.key[data-code="Digit1"]')).left - origin.left;
+      const gap = pitch - origin.width;
+      return probes.map((p) => {
+        const el = document.elementFromPoint(origin.left - gap / 2 + p.ux * pitch, origin.top - gap / 2 + p.uy * pitch);
+        const key = el && el.closest('.key');
+        return key ? key.dataset.code : null;
+      });
+    }, probes);
+    const wrong = probes.filter((p, i) => found[i] !== p.code).map((p, i) => `${p.code} at ${p.ux},${p.uy}: ${found[probes.indexOf(p)]}`);
+    assert.deepEqual(wrong, [], layout);
+    // Each key is as wide as the table says: a right edge a gap short of the next place.
+    const widths = await page.evaluate(() => {
+      const pitch = document.querySelector('.key[data-code="Digit1"]').getBoundingClientRect().left -
+        document.querySelector('.key[data-code="Backquote"]').getBoundingClientRect().left;
+      const one = document.querySelector('.key[data-code="KeyQ"]').getBoundingClientRect().width;
+      return { pitch, gap: pitch - one, caps: document.querySelector('.key[data-code="CapsLock"]').getBoundingClientRect().width };
+    });
+    assert.ok(Math.abs(widths.caps + widths.gap - 1.75 * widths.pitch) < 1, `${layout}: caps lock is 1.75 keys`);
+  }
+  assert.deepEqual(errors, []);
+  await page.close();
+});
+
+test('kana legends are at least 12 px on a 1080p stage, on both JIS layouts and in every skin', async () => {
+  const { page, errors, feed } = await openPage(context, staged.url);
+  for (const layout of ['jis_tkl', 'jis_full']) {
+    for (const skin of staged.skins) {
+      await feed.state({ layout, skin, kana: true });
+      // Pixels on the 1080p stream: the CSS size times the stage's scale (1 in a 1920x1080 source).
+      const sizes = await page.evaluate(() => {
+        const scale = document.getElementById('stage').getBoundingClientRect().width / 1920;
+        return Array.from(document.querySelectorAll('.legend.kana')).map((e) => parseFloat(getComputedStyle(e).fontSize) * scale);
+      });
+      assert.ok(sizes.length > 40, `${layout} ${skin} shows kana`);
+      assert.ok(Math.min(...sizes) >= 12, `${layout} ${skin}: smallest kana ${Math.min(...sizes).toFixed(1)} px`);
+    }
+  }
+  assert.deepEqual(errors, []);
+  await page.close();
+});

@@ -25,9 +25,10 @@ const sha = (s) => crypto.createHash('sha256').update(s, 'utf8').digest('base64'
 
 // A minimal obs-websocket 5 server: Hello with a challenge, Identify checked, vendor requests
 // answered from `state`. Records what the page sent.
-function fakeObs({ password = 'パスワード😀', state = baseState() } = {}) {
+function fakeObs({ password = 'パスワード😀', state = baseState(), holdReplies = false } = {}) {
   const server = new WebSocketServer({ host: '127.0.0.1', port: 0, handleProtocols: (p) => (p.has('obswebsocket.json') ? 'obswebsocket.json' : false) });
   const log = { connections: 0, identifies: [], requests: [], sockets: [] };
+  const held = [];
   const waiters = [];
   const notify = () => waiters.splice(0).forEach((w) => w());
   server.on('connection', (socket) => {
@@ -49,10 +50,12 @@ function fakeObs({ password = 'パスワード😀', state = baseState() } = {})
       } else if (msg.op === 6) {
         log.requests.push(msg.d);
         const rd = msg.d.requestData || {};
-        socket.send(JSON.stringify({ op: 7, d: {
+        const reply = JSON.stringify({ op: 7, d: {
           requestType: msg.d.requestType, requestId: msg.d.requestId, requestStatus: { result: true, code: 100 },
           responseData: { vendorName: rd.vendorName, requestType: rd.requestType, responseData: state },
-        } }));
+        } });
+        if (holdReplies) held.push(() => socket.send(reply));
+        else socket.send(reply);
         notify();
       }
     });
@@ -61,6 +64,9 @@ function fakeObs({ password = 'パスワード😀', state = baseState() } = {})
   return new Promise((resolve) => server.on('listening', () => resolve(servers[servers.push({
     url: `ws://127.0.0.1:${server.address().port}`,
     log,
+    releaseReplies() {
+      held.splice(0).forEach((send) => send());
+    },
     vendorEvent(vendorName, eventType, eventData) {
       const msg = JSON.stringify({ op: 5, d: { eventType: 'VendorEvent', eventIntent: 512, eventData: { vendorName, eventType, eventData } } });
       for (const s of log.sockets) if (s.readyState === 1) s.send(msg);
@@ -140,6 +146,32 @@ test('a dropped connection is made again and the state asked for again', async (
   await page.waitForFunction(() => document.querySelector('.key.down') !== null);
   assert.deepEqual(await litCodes(page), ['KeyG']);
   assert.deepEqual(errors, []);
+  await page.close();
+  await obs.close();
+});
+
+test('a state reply that arrives after a newer state event does not replace it', async () => {
+  const obs = await fakeObs({ password: '', holdReplies: true, state: baseState({ rev: 4, hidden: false, mode: 'text' }) });
+  const { page, errors } = await openPage(context, `${staged.url}?ws=${obs.url}`);
+  await obs.until(() => obs.log.requests.length === 1);
+  obs.vendorEvent('clackery', 'state', baseState({ rev: 5, hidden: false, mode: 'keyboard' }));
+  await page.waitForFunction(() => document.getElementById('overlay').dataset.mode === 'keyboard');
+  obs.releaseReplies();
+  // Messages keep their order on the socket: once this text shows, the late reply has been read.
+  obs.vendorEvent('clackery', 'text', { op: 'type', preedit: '', committed: '', text: 'after', cursor: 0, caret: 5, seq: 1 });
+  await page.waitForFunction(() => document.getElementById('text-content').textContent === 'after');
+  assert.equal(await page.evaluate(() => document.getElementById('overlay').dataset.mode), 'keyboard', 'rev 4 came late and was dropped');
+  // The periodic broadcast repeats rev 5 and is taken; a later change (rev 6) too.
+  obs.vendorEvent('clackery', 'state', baseState({ rev: 5, hidden: false, mode: 'keyboard', skin: 'porcelain' }));
+  await page.waitForFunction(() => document.getElementById('overlay').classList.contains('style-porcelain'));
+  obs.vendorEvent('clackery', 'state', baseState({ rev: 6, hidden: false, mode: 'both' }));
+  await page.waitForFunction(() => document.getElementById('overlay').dataset.mode === 'both');
+  // A new connection may be a restarted module counting from 1 again.
+  obs.log.sockets[0].terminate();
+  await obs.until(() => obs.log.requests.length === 2, 6000);
+  obs.vendorEvent('clackery', 'state', baseState({ rev: 1, hidden: false, mode: 'text' }));
+  await page.waitForFunction(() => document.getElementById('overlay').dataset.mode === 'text');
+  assert.deepEqual(errors.filter((e) => !/WebSocket connection to/.test(e)), []);
   await page.close();
   await obs.close();
 });

@@ -50,6 +50,9 @@ test('malformed, foreign, old and repeated events change nothing and raise no er
     { json: env({ data: [] }) }, { json: env({ data: key({ code: 5 }) }) }, { json: env({ data: key({ code: '' }) }) },
     { json: env({ data: key({ down: 'yes' }) }) },
     { json: env({ kind: 'text', data: { text: 'x'.repeat(70000) } }) },
+    // A text frame with any member of the wrong type is not a frame: the field keeps its text.
+    ...[{ text: 7 }, { text: null }, { caret: '1' }, { cursor: null }, { op: 1 }, { preedit: [] }, { committed: {} }, { text: undefined }]
+      .map((bad) => ({ json: env({ kind: 'text', data: Object.assign({ op: 'type', preedit: '', committed: '', text: 'x', cursor: 0, caret: 1 }, bad) }) })),
     { json: env({ kind: 'state', data: 'hidden' }) },
     { json: envelopeJson('state', baseState({ hidden: true, mode: 'text' }), seq) },      // repeated number
     { json: envelopeJson('state', baseState({ hidden: true, mode: 'text' }), seq - 2) },  // older number
@@ -64,6 +67,22 @@ test('malformed, foreign, old and repeated events change nothing and raise no er
   assert.deepEqual(await litCodes(page), ['KeyA', 'KeyC']);
   await feed.dispatch(envelopeJson('state', baseState({ mode: 'text' }), 1, FROM.replace(/1$/, '2')));
   assert.equal((await snapshot(page)).mode, 'text');
+  assert.deepEqual(errors, []);
+  await page.close();
+});
+
+test('a state older than the one shown, by its rev, is dropped; a restarted sender counts anew', async () => {
+  const { page, errors, feed } = await openPage(context, staged.url);
+  await feed.state({ rev: 7, mode: 'text' });
+  await feed.state({ rev: 6, mode: 'keyboard' });
+  assert.equal((await snapshot(page)).mode, 'text');
+  await feed.state({ rev: 7, mode: 'text', hidden: true }); // the periodic broadcast repeats its rev
+  assert.equal((await snapshot(page)).visible, false);
+  await feed.state({ rev: 8, mode: 'keyboard' });
+  assert.equal((await snapshot(page)).mode, 'keyboard');
+  feed.restart(FROM.replace(/1$/, '3'));
+  await feed.state({ rev: 1, mode: 'both' });
+  assert.equal((await snapshot(page)).mode, 'both');
   assert.deepEqual(errors, []);
   await page.close();
 });
@@ -185,6 +204,15 @@ test('the toast leaves after a moment', async () => {
   assert.equal(await page.locator('#toast.show').count(), 0);
   assert.deepEqual(errors, []);
   await page.close();
+});
+
+test('?bg=RRGGBB paints a solid background for a captured window; anything else stays transparent', async () => {
+  for (const [query, expected] of [['?bg=00b140', 'rgb(0, 177, 64)'], ['?bg=green', 'rgba(0, 0, 0, 0)'], ['?bg=00b14', 'rgba(0, 0, 0, 0)'], ['', 'rgba(0, 0, 0, 0)']]) {
+    const { page, errors } = await openPage(context, staged.url + query);
+    assert.equal(await page.evaluate(() => getComputedStyle(document.documentElement).backgroundColor), expected, query);
+    assert.deepEqual(errors, []);
+    await page.close();
+  }
 });
 
 test('in a smaller window the whole stage scales down to fit', async () => {

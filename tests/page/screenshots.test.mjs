@@ -13,6 +13,11 @@ const SKIN_ORDER = ['cute_strawberry_milk', 'cute_mint_choco', 'cute_lavender_cl
   'cute_sakura_mochi', 'cute_cotton_candy', 'cute_lemon_soda', 'cute_peach_jelly', 'cute_cat_paw',
   'cute_bunny', 'cute_dream_stars', 'cute_cream_soda', 'navy_gold', 'porcelain', 'ice_glass', 'default'];
 
+// A few minutes of chat: more lines than any field shows, one of them long enough to wrap.
+const LONG_TEXT = ['こんばんは！今日も描いていきます🎨', 'よろしくお願いします', '今日は線画の続きから',
+  'ブラシはいつもの G ペン、レイヤーは三枚で、色はあとで塗ります。質問があればコメントでどうぞ、読み上げます！',
+  'Ctrl+Z で戻しながら描くよ', 'BGM は今日も作業用のもの', 'まずは下描き'].join('\n');
+
 let staged;
 let context;
 let shots;
@@ -60,7 +65,7 @@ test('every skin draws legibly on a transparent stage', async (t) => {
       await feed.key('ControlLeft', true, { ctrl: true });
       await feed.key('KeyZ', true, { ctrl: true });
       await feed.key('KeyH', true, { ctrl: true });
-      await feed.text({ op: 'preedit', text: 'こんばんは！今日も描いていきます🎨\nよろしくお願いします', caret: 28, preedit: 'らくがき', cursor: 3 });
+      await feed.text({ op: 'preedit', text: LONG_TEXT, caret: LONG_TEXT.length, preedit: 'らくがき', cursor: 3 });
       await page.waitForTimeout(350); // let the toast and the field settle
       const file = path.join(shots, skin + '.png');
       const png = await page.screenshot({ path: file, omitBackground: true, animations: 'disabled' });
@@ -72,6 +77,17 @@ test('every skin draws legibly on a transparent stage', async (t) => {
       for (const code of ['KeyH', 'KeyZ', 'ControlLeft']) await feed.key(code, false);
     });
   }
+  // The two JIS keyboards with kana, Enter and the right Win key held, for a look at their shape.
+  for (const layout of ['jis_tkl', 'jis_full']) {
+    await feed.state({ skin: 'porcelain', layout, kana: true, mode: 'keyboard' });
+    await feed.key('Enter', true);
+    await feed.key('MetaRight', true, { win: true });
+    await page.waitForTimeout(150);
+    await page.screenshot({ path: path.join(shots, 'layout_' + layout + '.png'), omitBackground: true, animations: 'disabled' });
+    assert.deepEqual(await layoutProblems(page), []);
+    await feed.key('MetaRight', false);
+    await feed.key('Enter', false);
+  }
   // The text alone and a full-size layout, for a look at the other arrangements.
   await feed.state({ skin: 'cute_strawberry_milk', mode: 'text', textLines: 3 });
   await page.screenshot({ path: path.join(shots, 'mode_text.png'), omitBackground: true, animations: 'disabled' });
@@ -79,6 +95,32 @@ test('every skin draws legibly on a transparent stage', async (t) => {
   await feed.key('Space', true);
   await page.screenshot({ path: path.join(shots, 'layout_test_mini.png'), omitBackground: true, animations: 'disabled' });
   assert.deepEqual(await layoutProblems(page), []);
+  assert.deepEqual(errors, []);
+  await page.close();
+});
+
+test('the shortcut history strip, for a look', async () => {
+  const { page, errors, feed } = await openPage(context, staged.url + '?history=4');
+  await feed.state({ skin: 'cute_lavender_cloud', shortcuts: 'clipstudio', layout: 'jis_tkl' });
+  const press = async (code, mods) => {
+    for (const [m, key] of [['ctrl', 'ControlLeft'], ['shift', 'ShiftLeft'], ['alt', 'AltLeft']]) if (mods[m]) await feed.key(key, true, mods);
+    await feed.tap(code, mods);
+    for (const key of ['ControlLeft', 'ShiftLeft', 'AltLeft']) await feed.key(key, false);
+  };
+  await press('KeyB', {});
+  await press('KeyZ', { ctrl: true });
+  await press('KeyZ', { ctrl: true });
+  await press('KeyS', { ctrl: true, shift: true });
+  await press('KeyQ', { ctrl: true, alt: true });
+  await page.waitForTimeout(300);
+  await page.screenshot({ path: path.join(shots, 'history.png'), omitBackground: true, animations: 'disabled' });
+  const chips = await page.evaluate(() => Array.from(document.querySelectorAll('#history .chip')).map((c) => {
+    const r = c.getBoundingClientRect();
+    return { left: r.left, right: r.right, bottom: r.bottom };
+  }));
+  const plate = await page.evaluate(() => document.getElementById('plate').getBoundingClientRect().left);
+  assert.equal(chips.length, 4);
+  for (const c of chips) assert.ok(c.left >= 0 && c.right < plate && c.bottom <= 1080, 'chips stay clear of the keyboard');
   assert.deepEqual(errors, []);
   await page.close();
 });

@@ -65,7 +65,7 @@ test('every drawing value of every skin is taken by the page, none falls back', 
     const C = window.Clackery;
     const out = [];
     for (const id of ids) {
-      const cfg = C.data.get('skins', id);
+      const cfg = C.data.peek('skins', id);
       if (!cfg) { out.push(id + ': unreadable'); continue; }
       const skin = C.skin.readSkin(cfg);
       const given = [];

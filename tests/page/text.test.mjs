@@ -41,7 +41,6 @@ test('the caret sits at its UTF-16 position, after an emoji counted as two units
     [{ text: 'a😀b', caret: 2 }, ['a|😀b']], // inside the pair: before it, never half an emoji
     [{ text: 'a😀b', caret: 99 }, ['a😀b|']],
     [{ text: 'a😀b', caret: -4 }, ['|a😀b']],
-    [{ text: 'ab', caret: 'x' }, ['ab|']],
     [{ text: '一行目\n二行目', caret: 5 }, ['一行目', '二|行目']],
     [{ text: 'x\n', caret: 2 }, ['x', '|']],
   ];
@@ -177,4 +176,69 @@ test('the periodic state does not redraw the field or replay the commit flash', 
   await feed.state({ textDirection: 'down' });
   assert.equal(await page.locator('#text-content .fresh').count(), 0, 'a redraw shows the commit without flashing it again');
   assert.deepEqual(await readField(), ['漢字|']);
+});
+
+test('every visible line is whole, in every skin, line count, size, direction and caret place', async () => {
+  const long = 'とても長い一行は折り返されて何行にもなります。'.repeat(6);
+  const text = Array.from({ length: 24 }, (_, i) => (i === 9 ? long : i === 13 ? 'مرحبا بالعالم ' + i : i === 17 ? '' : `行 ${i} line 😀 かな`)).join('\n');
+  // Parts of lines shown: a run of text or the caret whose box is partly inside the clipping of
+  // its ancestors. A run mostly hidden is not shown; a font's box a pixel taller than its line is not cut.
+  const cutRuns = () => page.evaluate(() => {
+    const clipOf = (node) => {
+      let top = -Infinity;
+      let bottom = Infinity;
+      for (let el = node.parentElement; el && el.id !== 'stage'; el = el.parentElement) {
+        if (getComputedStyle(el).overflowY === 'visible') continue;
+        const r = el.getBoundingClientRect();
+        top = Math.max(top, r.top + el.clientTop);
+        bottom = Math.min(bottom, r.top + el.clientTop + el.clientHeight);
+      }
+      return [top, bottom];
+    };
+    const boxes = [];
+    const walker = document.createTreeWalker(document.getElementById('text-content'), NodeFilter.SHOW_TEXT);
+    for (let n = walker.nextNode(); n; n = walker.nextNode()) {
+      const range = document.createRange();
+      range.selectNodeContents(n);
+      for (const r of range.getClientRects()) boxes.push([r, n, n.data.slice(0, 12)]);
+    }
+    for (const c of document.querySelectorAll('#text-content .caret')) boxes.push([c.getBoundingClientRect(), c, 'caret']);
+    const cut = [];
+    let shown = 0;
+    for (const [r, node, what] of boxes) {
+      if (r.height <= 0) continue;
+      const [top, bottom] = clipOf(node);
+      const seen = Math.min(r.bottom, bottom) - Math.max(r.top, top);
+      if (seen > 0.25 * r.height) shown += 1;
+      if (seen > 0.25 * r.height && r.height - seen > 1 + 0.05 * r.height) cut.push(`${what} ${Math.round(r.top)}..${Math.round(r.bottom)} in ${Math.round(top)}..${Math.round(bottom)}`);
+    }
+    return { cut, shown };
+  });
+  const skins = staged.skins;
+  assert.equal(skins.length, 16);
+  for (const skin of skins) {
+    for (const [textLines, textFontSize] of [[0, 0], [1, 47], [4, 13], [7, 29]]) {
+      for (const textDirection of ['up', 'down']) {
+        await feed.state({ skin, textLines, textFontSize, textDirection, textScroll: false });
+        for (const caret of [text.length, text.indexOf('line 😀', 30), 3]) {
+          await feed.text({ text, caret });
+          const { cut, shown } = await cutRuns();
+          const where = `${skin} lines ${textLines} size ${textFontSize} ${textDirection} caret ${caret}`;
+          assert.ok(shown > 0, `${where}: something shows`);
+          assert.deepEqual(cut, [], where);
+          if (caret === text.length) {
+            // The newest line, where the caret is, sits at the field's own edge: "up" at the
+            // bottom, "down" at the top; no empty line beyond it.
+            const gap = await page.evaluate((direction) => {
+              const view = document.getElementById('text-content').parentElement.getBoundingClientRect();
+              const caretBox = document.querySelector('#text-content .caret').getBoundingClientRect();
+              const lineH = parseFloat(getComputedStyle(document.getElementById('textbox')).lineHeight);
+              return direction === 'up' ? (view.bottom - caretBox.bottom) / lineH : (caretBox.top - view.top) / lineH;
+            }, textDirection);
+            assert.ok(gap >= -0.1 && gap < 0.6, `${where}: the caret's line is at the edge (${gap.toFixed(2)} lines away)`);
+          }
+        }
+      }
+    }
+  }
 });

@@ -17,19 +17,22 @@
   const $ = (id) => document.getElementById(id);
   const overlay = $('overlay');
   const keyboard = C.keyboard.createKeyboard($('keys'));
-  const text = C.textfield.createTextField($('textbox'), $('text-content'));
+  const text = C.textfield.createTextField($('textbox'), $('text-view'), $('text-content'));
   const toast = C.shortcuts.createToast($('toast'));
   const sounds = C.sounds.createSounds(document.baseURI);
+  const historyCount = C.history.readCount(location.search);
+  const history = historyCount ? C.history.createHistory($('history'), historyCount) : null;
 
   const model = {
     state: null,
     from: null,          // sender of the last accepted envelope
     held: new Map(),     // code -> time of its press (performance.now)
-    mods: { ctrl: false, shift: false, alt: false, win: false },
+    mods: { ctrl: null, shift: null, alt: null, win: null }, // null: the chips are not drawn yet
     presses: [],         // press times inside the speed window
     heat: new Map(),
     sheet: new Map(),
     sheetId: 'none',
+    sheetKey: 'none|true',
     buildKey: '',
     skinKey: '',
     layout: null,
@@ -54,40 +57,95 @@
     keyboard.setDown(code, false);
   }
 
-  function pickLayout(id) {
-    const doc = C.data.get('layouts', id);
+  const KIND_NAMES = { layouts: 'キー配列', skins: 'スキン', shortcuts: 'ショートカット表' };
+
+  // The layout named by the state, else the default one, else (from the bundle) any at all.
+  function pickLayout(id, missing) {
+    const doc = C.data.peek('layouts', id);
     let layout = doc ? C.layout.readLayout(doc) : null;
     if (layout) return layout;
-    for (const other of ['jis_tkl'].concat(C.data.ids('layouts'))) {
-      layout = C.layout.readLayout(C.data.get('layouts', other));
+    missing.push(['layouts', id]);
+    const fallbacks = C.data.FROM_FILES ? ['jis_tkl'] : ['jis_tkl'].concat(C.data.ids('layouts'));
+    for (const other of fallbacks) {
+      const d = C.data.peek('layouts', other);
+      layout = d ? C.layout.readLayout(d) : null;
       if (layout) return layout;
     }
     return null;
   }
 
-  function pickSkin(id) {
-    const cfg = C.data.get('skins', id) || C.data.get('skins', 'default') || {};
+  function pickSkin(id, missing) {
+    let cfg = C.data.peek('skins', id);
+    if (!cfg) {
+      missing.push(['skins', id]);
+      cfg = C.data.peek('skins', 'default') || {};
+    }
     return C.skin.readSkin(cfg);
+  }
+
+  function pickSheet(id, missing) {
+    if (id === 'none') return new Map();
+    const doc = C.data.peek('shortcuts', id);
+    if (!doc) missing.push(['shortcuts', id]);
+    return C.shortcuts.readSheet(doc);
+  }
+
+  // Names on screen what the state asks for but the page could not load, so a streamer who
+  // copied a skin, sheet or layout into the data folder sees why it is not drawn.
+  function showMissing(missing) {
+    const el = $('data-notice');
+    const lines = missing.map(([kind, id]) => KIND_NAMES[kind] + '「' + id + '」を読み込めませんでした。');
+    if (lines.length && !C.data.FROM_FILES) {
+      lines.push('ファイルとして開いたページは、ビルド時に同梱したものしか読めません。');
+    }
+    const text = lines.join('\n');
+    if (el.textContent !== text) el.textContent = text;
+    el.hidden = lines.length === 0;
+  }
+
+  // Everything a state draws with must be at hand before it is drawn: files named for the first
+  // time are fetched first (the default layout too when the named one fails), and only the
+  // newest state waiting for them is drawn once they are in.
+  let waiting = null;
+
+  function applyState(s) {
+    const needs = [['layouts', s.layout], ['skins', s.skin]];
+    if (s.shortcuts !== 'none') needs.push(['shortcuts', s.shortcuts]);
+    if (needs.every(([kind, id]) => C.data.peek(kind, id) !== undefined)) {
+      const layoutDoc = C.data.peek('layouts', s.layout);
+      if (layoutDoc || C.data.peek('layouts', 'jis_tkl') !== undefined) {
+        waiting = null;
+        drawState(s);
+        return;
+      }
+      needs.push(['layouts', 'jis_tkl']);
+    }
+    waiting = s;
+    Promise.all(needs.map(([kind, id]) => C.data.load(kind, id))).then(() => {
+      if (waiting === s) applyState(s);
+    });
   }
 
   function quoteFont(name) {
     return '"' + name.replace(/["\\\n\r\f]/g, '') + '"';
   }
 
-  function applyState(s) {
+  function drawState(s) {
     const prev = model.state;
     dropStaleKeys(prev, s);
     model.state = s;
 
-    const skin = pickSkin(s.skin);
-    const skinKey = s.skin + '|' + s.textColor;
+    const missing = [];
+    const skin = pickSkin(s.skin, missing);
+    const found = (kind, id) => !missing.some(([k, i]) => k === kind && i === id);
+    const skinKey = [s.skin, found('skins', s.skin), s.textColor].join('|');
     if (skinKey !== model.skinKey) {
       model.skinKey = skinKey;
       C.skin.applySkin(overlay, skin, s.textColor);
       $('ornament').textContent = skin.ornament;
     }
 
-    const layout = pickLayout(s.layout);
+    const layout = pickLayout(s.layout, missing);
     model.layout = layout;
     const w = layout ? layout.width + 2 * skin.padding : 18;
     const h = layout ? layout.height + 2 * skin.padding : 6;
@@ -97,7 +155,7 @@
     const plate = $('plate');
     plate.style.padding = skin.padding * unit + 'px';
     plate.style.borderRadius = skin.plateRadius * unit + 'px';
-    const buildKey = [s.layout, s.skin, s.kana, unit].join('|');
+    const buildKey = [s.layout, found('layouts', s.layout), s.skin, s.kana, unit].join('|');
     if (buildKey !== model.buildKey) {
       model.buildKey = buildKey;
       keyboard.build(layout, skin, unit, s.kana);
@@ -130,23 +188,35 @@
     });
     $('textbox').style.borderRadius = skin.text.radius + 'px';
 
-    if (s.shortcuts !== model.sheetId) {
+    const sheet = pickSheet(s.shortcuts, missing);
+    const sheetKey = s.shortcuts + '|' + found('shortcuts', s.shortcuts);
+    if (sheetKey !== model.sheetKey) {
+      model.sheetKey = sheetKey;
       model.sheetId = s.shortcuts;
-      model.sheet = s.shortcuts === 'none' ? new Map() : C.shortcuts.readSheet(C.data.get('shortcuts', s.shortcuts));
+      model.sheet = sheet;
       toast.hide();
     }
+    showMissing(missing);
 
     sounds.configure(s.soundPack, s.soundFiles, s.soundVolume, s.sound && !s.hidden && !s.paused);
-    if (s.hidden) toast.hide();
+    if (s.hidden) {
+      toast.hide();
+      if (history) history.clear();
+    }
     paintSpeed();
   }
 
   // ---- keys ----------------------------------------------------------------------------
 
+  const modChips = Array.from(document.querySelectorAll('#mods .mod'));
+
+  // Runs for every key event: touches a chip only when its modifier changed.
   function setMods(mods) {
+    const prev = model.mods;
     model.mods = mods;
-    for (const el of document.querySelectorAll('#mods .mod')) {
-      el.classList.toggle('on', mods[el.dataset.mod] === true);
+    for (const el of modChips) {
+      const m = el.dataset.mod;
+      if (prev[m] !== mods[m]) el.classList.toggle('on', mods[m] === true);
     }
   }
 
@@ -166,7 +236,7 @@
       }
       // Every key event reports which modifiers the module still holds: a lit modifier key
       // whose class it reports as up lost its release somewhere.
-      for (const code of Array.from(model.held.keys())) {
+      for (const code of model.held.keys()) {
         const mod = C.layout.modifierOf(code);
         if (mod && code !== k.code && !k.mods[mod]) releaseHeld(code);
       }
@@ -182,10 +252,13 @@
     scheduleSpeed();
     const s = model.state;
     if (!s || s.hidden) return;
-    if (k.code !== '*' && model.sheet.size > 0) {
+    if (k.code !== '*' && (model.sheet.size > 0 || history)) {
       const combo = C.shortcuts.combination(k.code, k.mods);
       const description = model.sheet.get(combo);
       if (description) toast.show(model.sheetId, combo, description, labelFor);
+      if (history && C.history.isShortcut(k.code, k.mods, Boolean(description))) {
+        history.add(combo, combo.split('+').map((part) => (/^(Ctrl|Shift|Alt|Win)$/.test(part) ? part : labelFor(part))), description || '');
+      }
     }
     if (s.sound && !s.paused) sounds.play(k.code);
   }
@@ -210,11 +283,19 @@
     if (el.textContent !== v) el.textContent = v;
   }
 
+  // The figure is a rate over five seconds: a few updates a second show it fully, and a layout
+  // of the badge in every frame would cost the keys their frame at a thousand events a second.
+  const SPEED_PAINT_MS = 120;
+  let speedPaintedAt = -Infinity;
+
   function scheduleSpeed() {
-    if (!speedQueued) {
-      speedQueued = true;
-      requestAnimationFrame(paintSpeed);
-    }
+    if (speedQueued) return;
+    speedQueued = true;
+    const wait = Math.max(0, speedPaintedAt + SPEED_PAINT_MS - performance.now());
+    setTimeout(() => requestAnimationFrame(() => {
+      speedPaintedAt = performance.now();
+      paintSpeed();
+    }), wait);
   }
 
   function scheduleHeat() {
@@ -234,11 +315,18 @@
 
   // ---- events --------------------------------------------------------------------------
 
-  // Checks a payload and returns the function that applies it, or null when it is unusable.
-  function readPayload(kind, data) {
+  const revisions = C.envelope.createRevisionFilter();
+
+  // Checks a payload from `sender` and returns the function that applies it, or null when it is
+  // unusable or, for a state, older than one already applied.
+  function readPayload(kind, data, sender) {
     if (kind === 'state') {
       const s = C.state.readState(data);
-      return s && (() => applyState(s));
+      if (!s || !revisions.isCurrent(sender, s.rev)) return null;
+      return () => {
+        revisions.commit(sender, s.rev);
+        applyState(s);
+      };
     }
     if (kind === 'key') {
       const k = C.envelope.readKey(data);
@@ -251,17 +339,12 @@
     return null;
   }
 
-  function applyPayload(kind, data) {
-    const apply = readPayload(kind, data);
-    if (apply) apply();
-  }
-
   const sequence = C.envelope.createSequenceFilter();
 
   window.addEventListener(C.envelope.EVENT_TYPE, (event) => {
     const env = C.envelope.parseEnvelope(event && event.detail);
     if (!env || !sequence.isNew(env.from, env.seq)) return;
-    const apply = readPayload(env.kind, env.data);
+    const apply = readPayload(env.kind, env.data, env.from);
     if (!apply) return;
     sequence.commit(env.from, env.seq);
     if (model.from !== null && env.from !== model.from) {
@@ -277,6 +360,7 @@
 
   const wsOptions = C.obsws.readOptions(location.search);
   if (wsOptions) {
+    const WS_SENDER = 'obs-websocket'; // one module per connection; a new connection may be a restarted one
     const status = $('connection');
     const texts = {
       connecting: 'OBS に接続しています…',
@@ -291,21 +375,31 @@
       const seq = C.envelope.isPlainObject(data) ? data.seq : undefined;
       if ((kind === 'key' || kind === 'text') && Number.isSafeInteger(seq)) {
         if (!vendorSequence.isNew('vendor', seq)) return;
-        const apply = readPayload(kind, data);
+        const apply = readPayload(kind, data, WS_SENDER);
         if (!apply) return;
         vendorSequence.commit('vendor', seq);
         apply();
         return;
       }
-      applyPayload(kind, data);
+      const apply = readPayload(kind, data, WS_SENDER);
+      if (apply) apply();
     };
     C.obsws.connect(wsOptions, applyVendorPayload, (st) => {
-      if (st === 'connected') vendorSequence = C.envelope.createSequenceFilter();
+      if (st === 'connected') {
+        vendorSequence = C.envelope.createSequenceFilter();
+        revisions.forget(WS_SENDER);
+      }
       status.hidden = st === 'connected';
       status.dataset.status = st;
       status.textContent = texts[st] || '';
     });
   }
+
+  // ---- a solid background for a browser window captured into the scene ------------------
+  // A window capture carries no transparency: ?bg=RRGGBB paints the page in one colour that a
+  // colour key filter in OBS then takes out (for example 00b140, a chroma-key green).
+  const bg = new URLSearchParams(location.search).get('bg');
+  if (bg && /^[0-9a-fA-F]{6}$/.test(bg)) document.documentElement.style.background = '#' + bg;
 
   // ---- fit the 1920x1080 stage into whatever window shows it ----------------------------
 

@@ -82,25 +82,47 @@
 
   const MAX_TEXT = 64 * 1024;
 
-  // A text payload: {"op","preedit","committed","text","cursor","caret"}; positions in UTF-16 units.
+  // A text payload: {"op","preedit","committed","text","cursor","caret"}; positions in UTF-16
+  // units. The module always sends all six; one of the wrong type means a frame that cannot be
+  // trusted, so it is dropped whole rather than shown as an empty field.
   function readText(data) {
     if (!isPlainObject(data)) return null;
-    const str = (v) => (typeof v === 'string' ? v : '');
-    let text = str(data.text);
-    let preedit = str(data.preedit);
-    if (text.length > MAX_TEXT) return null;
-    if (preedit.length > MAX_TEXT) return null;
-    const caret = snapUtf16(text, clampInt(data.caret, 0, text.length, text.length));
-    const cursor = snapUtf16(preedit, clampInt(data.cursor, 0, preedit.length, preedit.length));
+    for (const key of ['op', 'preedit', 'committed', 'text']) if (typeof data[key] !== 'string') return null;
+    for (const key of ['cursor', 'caret']) if (typeof data[key] !== 'number' || !Number.isFinite(data[key])) return null;
+    const { text, preedit } = data;
+    if (text.length > MAX_TEXT || preedit.length > MAX_TEXT) return null;
     return {
-      op: str(data.op),
+      op: data.op,
       text,
       preedit,
-      committed: str(data.committed),
-      caret,
-      cursor,
+      committed: data.committed,
+      caret: snapUtf16(text, clampInt(data.caret, 0, text.length, text.length)),
+      cursor: snapUtf16(preedit, clampInt(data.cursor, 0, preedit.length, preedit.length)),
     };
   }
 
-  C.envelope = { EVENT_TYPE, parseEnvelope, createSequenceFilter, readKey, readText, snapUtf16, isPlainObject };
+  // The state's "rev" grows with every change and is repeated unchanged by the periodic
+  // broadcast, so per sender a state is current when its rev is not below the last one taken.
+  // Outside OBS a get_state reply may overtake a newer vendor event; this keeps the newer one.
+  // A state without a usable rev is taken only until one with a rev has been.
+  function createRevisionFilter() {
+    const last = new Map();
+    return {
+      isCurrent(from, rev) {
+        if (!last.has(from)) return true;
+        return rev !== null && rev >= last.get(from);
+      },
+      commit(from, rev) {
+        if (rev === null) return;
+        last.delete(from);
+        if (last.size >= MAX_SOURCES) last.delete(last.keys().next().value);
+        last.set(from, rev);
+      },
+      forget(from) {
+        last.delete(from);
+      },
+    };
+  }
+
+  C.envelope = { EVENT_TYPE, parseEnvelope, createSequenceFilter, createRevisionFilter, readKey, readText, snapUtf16, isPlainObject };
 })(window.Clackery = window.Clackery || {});

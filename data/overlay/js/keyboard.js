@@ -15,9 +15,43 @@
     return Math.max(7, Math.min(base, byWidth, boxH * 0.6));
   }
 
+  // Kana legends stay readable on a 1080p stream even on the full-size keyboard's smaller keys.
+  const KANA_MIN_PX = 12;
+
   // Letter keys show one letter even when their shifted legend is the same letter.
   function showsShift(key) {
     return key.shift !== '' && key.shift.toLowerCase() !== key.label.toLowerCase();
+  }
+
+  // A notched key is two caps: the upper one carries the legends; the lower one, drawn over the
+  // upper one's bottom edge, continues it down beside the notch, so the outline is one L shape.
+  function shapeNotched(el, upper, key, unit, upperH) {
+    el.classList.add('notched');
+    el.style.setProperty('--notch-x', key.notch.w * unit + 'px');
+    el.style.setProperty('--key-w', el.style.width);
+    el.style.setProperty('--key-h', el.style.height);
+    upper.classList.add('upper');
+    upper.style.bottom = 'auto';
+    upper.style.height = upperH + 'px';
+    const lower = document.createElement('div');
+    lower.className = 'cap lower';
+    lower.style.left = key.notch.w * unit + 'px';
+    lower.style.top = upperH + 'px';
+    const heat = document.createElement('div');
+    heat.className = 'heat';
+    lower.appendChild(heat);
+    el.appendChild(lower);
+  }
+
+  // Once styled: the lower cap starts on the upper cap's bottom border, hiding that border where
+  // the two meet, whatever border the skin gives.
+  function joinNotched(el) {
+    const upper = el.querySelector('.cap.upper');
+    const lower = el.querySelector('.cap.lower');
+    const border = parseFloat(getComputedStyle(upper).borderBottomWidth) || 0;
+    const top = parseFloat(upper.style.height) - border;
+    lower.style.top = top + 'px';
+    el.style.setProperty('--seam-y', top + 'px');
   }
 
   function createKeyboard(container) {
@@ -38,6 +72,7 @@
       container.style.setProperty('--key-depth', skin.depth * unit + 'px');
       container.classList.toggle('with-kana', showKana);
       const frag = document.createDocumentFragment();
+      const notched = [];
       for (const key of layout.keys) {
         const el = document.createElement('div');
         el.className = 'key';
@@ -62,7 +97,8 @@
 
         const base = unit * (dual || kana ? 0.27 : 0.34);
         const boxW = kana ? w * 0.62 : w;
-        const boxH = dual ? h / 2 : h;
+        const capH = key.notch ? (key.h - key.notch.h) * unit - gapPx : h;
+        const boxH = dual ? capH / 2 : capH;
         if (dual) {
           const s = document.createElement('span');
           s.className = 'legend shift';
@@ -79,14 +115,19 @@
           const k = document.createElement('span');
           k.className = 'legend kana';
           k.textContent = key.kana;
-          k.style.fontSize = legendSize(key.kana, w * 0.45, h / 2, unit * 0.24) + 'px';
+          k.style.fontSize = Math.max(KANA_MIN_PX, legendSize(key.kana, w * 0.45, h * 0.56, unit * 0.27)) + 'px';
           cap.appendChild(k);
         }
         el.appendChild(cap);
+        if (key.notch) {
+          shapeNotched(el, cap, key, unit, capH);
+          notched.push(el);
+        }
         frag.appendChild(el);
         elements.set(key.code, el);
       }
       container.appendChild(frag);
+      for (const el of notched) joinNotched(el);
     }
 
     function setDown(code, down) {

@@ -32,12 +32,18 @@
         const w = unitNum(k.w, 0.25, 20, 1);
         const h = unitNum(k.h, 0.25, 10, 1);
         seen.add(code);
+        // A rectangle cut from the lower left corner: the JIS Enter key, wide on its upper row
+        // and narrower on the row below.
+        const n = C.envelope.isPlainObject(k.notch) ? k.notch : {};
+        const notchW = unitNum(n.w, 0.05, w - 0.25, 0);
+        const notchH = unitNum(n.h, 0.05, h - 0.25, 0);
         keys.push({
           code,
           label: str(k.label, 32),
           shift: str(k.shift, 32),
           kana: str(k.kana, 8),
           x, y, w, h,
+          notch: notchW && notchH ? { w: notchW, h: notchH } : null,
           row: rowIndex,
         });
         maxX = Math.max(maxX, x + w);

@@ -36,7 +36,8 @@
     color: ['--badge-color', '#ffffff'],
     border: ['--badge-border', '1px solid rgba(255, 255, 255, 0.2)'],
     shadow: ['--badge-shadow', '0 4px 14px rgba(0, 0, 0, 0.3)'],
-    accent: ['--badge-accent', '#4a8cff'],
+    accent: ['--badge-accent', '#2f6fe0'],
+    accentText: ['--badge-accent-text', '#ffffff'],
   };
   const TEXT_VARS = {
     background: ['--text-bg', 'rgba(20, 22, 28, 0.72)'],

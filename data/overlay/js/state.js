@@ -15,7 +15,7 @@
     sound: true,
     mask: false,
     kana: false,
-    rev: 0,
+    rev: null,
     textSource: 'dock',
     textScroll: true,
     textColor: 'white',
@@ -48,7 +48,7 @@
     for (const key of ['layout', 'skin', 'shortcuts']) {
       s[key] = C.data.isValidId(data[key]) ? data[key] : DEFAULTS[key];
     }
-    s.rev = typeof data.rev === 'number' && Number.isFinite(data.rev) ? data.rev : 0;
+    s.rev = Number.isSafeInteger(data.rev) && data.rev >= 0 ? data.rev : null;
     s.textSource = typeof data.textSource === 'string' ? data.textSource : DEFAULTS.textSource;
     s.textColor = data.textColor === 'dark' ? 'dark' : 'white';
     s.textFont = typeof data.textFont === 'string' && data.textFont.length <= 256 ? data.textFont : '';

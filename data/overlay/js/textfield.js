@@ -8,21 +8,31 @@
   const PAD_Y = 0.45;
   const PAD_X = 0.75;
 
+  // Every line of the field is exactly this many whole pixels tall, so the view, which is a
+  // whole number of lines, always shows whole lines when it scrolls by whole lines.
+  function linePx(fontSize) {
+    return Math.round(fontSize * LINE_HEIGHT);
+  }
+
+  function padPx(fontSize) {
+    return Math.round(fontSize * PAD_Y);
+  }
+
   // Height of the field in px for a font size and a number of lines.
   function fieldHeight(fontSize, lines) {
-    return fontSize * (lines * LINE_HEIGHT + 2 * PAD_Y);
+    return lines * linePx(fontSize) + 2 * padPx(fontSize);
   }
 
   // Largest font size <= wanted whose field of `lines` lines fits in maxHeight.
   function fitFontSize(wanted, lines, maxHeight) {
-    const fit = maxHeight / (lines * LINE_HEIGHT + 2 * PAD_Y);
-    return Math.max(8, Math.min(wanted, Math.floor(fit)));
+    let size = Math.max(8, Math.min(wanted, Math.floor(maxHeight / (lines * LINE_HEIGHT + 2 * PAD_Y))));
+    while (size > 8 && fieldHeight(size, lines) > maxHeight) size -= 1;
+    return size;
   }
 
-  function createTextField(box, content) {
+  function createTextField(box, view, content) {
     let frame = { op: '', text: '', preedit: '', committed: '', caret: 0, cursor: 0 };
     let opts = { fontSize: 34, lines: 3, widthPx: 800, direction: 'up', scroll: true, font: '' };
-    let offset = 0;
     let shown = null; // the frame last drawn, so a redraw does not replay the commit flash
 
     function setOptions(next) {
@@ -31,10 +41,11 @@
       opts = merged;
       box.style.fontSize = opts.fontSize + 'px';
       box.style.width = Math.round(opts.widthPx) + 'px';
-      box.style.height = Math.round(fieldHeight(opts.fontSize, opts.lines)) + 'px';
-      box.style.setProperty('--line-height', String(LINE_HEIGHT));
-      box.style.setProperty('--pad-y', PAD_Y + 'em');
+      box.style.height = fieldHeight(opts.fontSize, opts.lines) + 'px';
+      box.style.setProperty('--line-px', linePx(opts.fontSize) + 'px');
+      box.style.setProperty('--pad-y', padPx(opts.fontSize) + 'px');
       box.style.setProperty('--pad-x', PAD_X + 'em');
+      view.style.height = opts.lines * linePx(opts.fontSize) + 'px';
       box.style.fontFamily = opts.font;
       box.dataset.direction = opts.direction;
       box.classList.toggle('smooth', opts.scroll);
@@ -118,31 +129,32 @@
       follow();
     }
 
-    // Keeps the caret's line in view: "up" shows the newest lines at the bottom, "down" at the top.
+    // Keeps the caret's line in view: "up" shows the newest lines at the bottom, "down" at the
+    // top. The view and every offset are whole lines, so no line is ever shown in part.
     function follow() {
-      const viewH = box.clientHeight - 2 * PAD_Y * opts.fontSize;
-      const contentH = content.scrollHeight;
+      const line = linePx(opts.fontSize);
+      const viewH = opts.lines * line;
+      // The lines' own boxes, not scrollHeight: the caret reaches a little below its line.
+      const contentH = Math.round(content.offsetHeight / line) * line;
       const caret = content.querySelector('.caret');
       let y;
       if (contentH <= viewH) {
-        offset = 0;
         y = opts.direction === 'up' ? viewH - contentH : 0;
       } else {
-        let want = opts.direction === 'up' ? contentH - viewH : 0;
+        let first = opts.direction === 'up' ? (contentH - viewH) / line : 0;
         if (caret) {
-          const top = caret.offsetTop;
-          const bottom = caret.offsetTop + Math.max(caret.offsetHeight, opts.fontSize * LINE_HEIGHT);
-          if (top < want) want = top;
-          if (bottom > want + viewH) want = bottom - viewH;
+          const caretLine = Math.floor((caret.offsetTop + caret.offsetHeight / 2) / line);
+          first = Math.min(first, caretLine);
+          first = Math.max(first, caretLine - opts.lines + 1);
         }
-        offset = Math.max(0, Math.min(contentH - viewH, want));
-        y = -offset;
+        first = Math.max(0, Math.min((contentH - viewH) / line, first));
+        y = -first * line;
       }
-      content.style.transform = 'translateY(' + Math.round(y) + 'px)';
+      content.style.transform = 'translateY(' + y + 'px)';
     }
 
     return { setOptions, setFrame, clear, get frame() { return frame; } };
   }
 
-  C.textfield = { createTextField, fieldHeight, fitFontSize, LINE_HEIGHT };
+  C.textfield = { createTextField, fieldHeight, fitFontSize, linePx, LINE_HEIGHT };
 })(window.Clackery = window.Clackery || {});
