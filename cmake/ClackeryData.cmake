@@ -17,5 +17,5 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/tools/soundgen/CMakeLists.txt)
 endif()
 
 if(CLACKERY_BUILD_MODULE)
-  install(DIRECTORY ${CLACKERY_DATA_STAGE}/ DESTINATION data)
+  clackery_install_data(${CLACKERY_DATA_STAGE})
 endif()
