@@ -84,7 +84,7 @@ obs30_build() {
 	say "building with Qt 6 against OBS 30 in $OBS30_BUILD_DIR"
 	in_obs30_root cmake -S "$clone" -B "$OBS30_BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release \
 		-DCLACKERY_QT_MAJOR=6 -DCLACKERY_BUILD_TESTS=ON -DCLACKERY_BUILD_BENCH=OFF >/dev/null
-	in_obs30_root cmake --build "$OBS30_BUILD_DIR" -j"$(nproc)" --target clackery clackery_data "$@"
+	in_obs30_root cmake --build "$OBS30_BUILD_DIR" -j"$(nproc)" --target clackery clackery_data clackery_sound_data "$@"
 }
 
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then
