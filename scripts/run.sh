@@ -6,25 +6,49 @@
 # follows in Chromium (and stays open against OBS), and the received events and two
 # screenshots (the page, the OBS window with the dock) are shown. OBS keeps running until you
 # stop it (Ctrl+C); `--once` stops after the demo.
+# `--obs30` runs the same under Debian 13's OBS 30 with Qt 6, in the root that the test command
+# uses (made on first use, scripts/lib/obs30_root.sh), always in the private home under Xvfb.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib/common.sh"
 
 ONCE=0
-[ "${1:-}" = "--once" ] && ONCE=1
+OBS30=0
+for arg in "$@"; do
+	case $arg in
+	--once) ONCE=1 ;;
+	--obs30) OBS30=1 ;;
+	*) echo "usage: $0 [--once] [--obs30]" >&2; exit 2 ;;
+	esac
+done
 
 ensure_packages "${RUN_PACKAGES[@]}" chromium fonts-noto-cjk fonts-noto-color-emoji
 ensure_node
-build_module
+if [ "$OBS30" -eq 1 ]; then
+	source "$ROOT/scripts/lib/obs30_root.sh"
+	ensure_obs30_root
+	obs30_build
+	# The root sees only /tmp and the clone of this machine's files.
+	install_module() { in_obs30_root cmake --install "$OBS30_BUILD_DIR" --prefix "$1" >/dev/null; }
+	OBS_COMMAND=(bash "$ROOT/scripts/lib/obs30_root.sh" obs)
+else
+	build_module
+	install_module() { cmake --install "$BUILD_DIR" --prefix "$1" >/dev/null; }
+	OBS_COMMAND=(obs)
+fi
 
-if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+if [ "$OBS30" -eq 0 ] && [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
 	say "installing into $HOME/.config/obs-studio/plugins/clackery"
-	cmake --install "$BUILD_DIR" --prefix "$HOME/.config/obs-studio/plugins/clackery" >/dev/null
+	install_module "$HOME/.config/obs-studio/plugins/clackery"
 	say "starting OBS; the log is in $HOME/.config/obs-studio/logs/"
 	echo "  add the overlay with the dock's button 「いまのシーンに Clackery を置く」 (needs obs-browser)"
 	exec obs
 fi
 
 RUN_DIR=${CLACKERY_RUN_DIR:-/tmp/clackery-run}
+case $RUN_DIR in
+/tmp/*) ;;
+*) [ "$OBS30" -eq 0 ] || { echo "with --obs30 the run folder must be in /tmp (got $RUN_DIR)" >&2; exit 2; } ;;
+esac
 PORT=${CLACKERY_WEBSOCKET_PORT:-4455}
 HOME_DIR=$RUN_DIR/home
 LOG=$RUN_DIR/obs.log
@@ -35,7 +59,7 @@ chmod 700 "$RUN_DIR/xdg"
 rm -f "$LOG" "$SHOT"
 
 say "no display: private home $HOME_DIR under Xvfb"
-cmake --install "$BUILD_DIR" --prefix "$HOME_DIR/.config/obs-studio/plugins/clackery" >/dev/null
+install_module "$HOME_DIR/.config/obs-studio/plugins/clackery"
 cat >"$HOME_DIR/.config/obs-studio/global.ini" <<INI
 [General]
 FirstRun=true
@@ -60,7 +84,7 @@ export DISPLAY=:$DISPLAY_NUMBER
 # the dock and press its buttons.
 env HOME="$HOME_DIR" XDG_CONFIG_HOME="$HOME_DIR/.config" XDG_RUNTIME_DIR="$RUN_DIR/xdg" QT_QPA_PLATFORM=xcb \
 	CLACKERY_TEST_HOOKS=1 \
-	setsid obs --multi --disable-updater --disable-missing-files-check --websocket_port "$PORT" >"$LOG" 2>&1 &
+	setsid "${OBS_COMMAND[@]}" --multi --disable-updater --disable-missing-files-check --websocket_port "$PORT" >"$LOG" 2>&1 &
 OBS_PID=$!
 
 DEMO_PID=

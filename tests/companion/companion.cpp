@@ -1,8 +1,8 @@
 // A test-only OBS module that gives host tests what they need of the host: closing the main
 // window on the UI thread (a clean exit that runs the frontend exit event), pressing
 // registered hotkeys as the frontend's routing would, a stand-in for obs-browser, and vendor
-// requests made from the UI thread as another plug-in would. Never installed by the run
-// command.
+// requests made from the UI thread as another plug-in would, and notes of what a test checked
+// in OBS's log. Never installed by the run command.
 
 #include "browser_source.h"
 #include "browser_standin.h"
@@ -89,7 +89,15 @@ void on_ui_call_vendor(obs_data_t *request, obs_data_t *response, void *)
 		obs_data_set_obj(response, "reply", reply);
 }
 
+// Writes what a test has checked into OBS's log, so that the log reads as a record of the run.
+void on_note(obs_data_t *request, obs_data_t *response, void *)
+{
+	blog(LOG_INFO, "[clackery-test] checked: %s", obs_data_get_string(request, "text"));
+	obs_data_set_bool(response, "logged", true);
+}
+
 companion::RequestCallback close_callback{on_close_main_window, nullptr};
+companion::RequestCallback note_callback{on_note, nullptr};
 companion::RequestCallback hotkey_callback{on_trigger_hotkey, nullptr};
 companion::RequestCallback ui_call_callback{on_ui_call_vendor, nullptr};
 
@@ -129,6 +137,7 @@ void obs_module_post_load(void)
 	void *vendor = companion::register_vendor("clackery_test");
 	const bool ok = companion::register_request(vendor, "close_main_window", &close_callback) &&
 			companion::register_request(vendor, "trigger_hotkey", &hotkey_callback) &&
+			companion::register_request(vendor, "note", &note_callback) &&
 			companion::register_request(vendor, "ui_call_vendor", &ui_call_callback) &&
 			companion::register_browser_records(vendor) && companion::register_dock_driver(vendor) &&
 			companion::register_probes(vendor);

@@ -4,12 +4,14 @@
 // asking (CLACKERY_SHUTDOWN_LOOPS=20 repeats that one).
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
+import { isDeepStrictEqual } from 'node:util';
 import OBSWebSocket, { EventSubscription } from 'obs-websocket-js';
-import { countLines, startObs } from './lib/obs_host.mjs';
+import { countLines, hostName, startObs } from './lib/obs_host.mjs';
 
 const TEST_HOOKS_LINE = '[clackery] test hooks enabled';
 const TOTALS = /^\[clackery\] totals sent=\d+ dropped=\d+ unknown=\d+$/;
 const NOT_FOUND = 600;
+const NOT_READY = 207;
 
 // Runs `body` with a started OBS and always takes it down afterwards.
 async function withObs(options, body) {
@@ -97,9 +99,13 @@ test('events reach subscribed clients and the page under one numbering', async (
     obs.client.on('VendorEvent', (event) => vendorEvents.push(event));
 
     // The first event after load is the state of the post-load step, on the page's road only.
+    // obs-websocket 5.5 (OBS 30) refuses calls to obs-browser until the frontend has finished
+    // loading, that one among them: there the page first sees the tick's republished state,
+    // numbered after the refused one.
+    await waitFor('the first state on the page road', async () => (await browserEvents(obs)).length > 0);
     const [first] = await browserEvents(obs);
     const firstEnvelope = JSON.parse(first.event_data.json);
-    assert.equal(firstEnvelope.seq, 1);
+    assert.equal(firstEnvelope.seq, hostName === 'obs30' ? 2 : 1);
     assert.equal(firstEnvelope.kind, 'state');
     assert.equal(firstEnvelope.data.paused, true);
     await obs.callVendor('clackery_test', 'clear_browser_events');
@@ -130,7 +136,8 @@ test('events reach subscribed clients and the page under one numbering', async (
     });
     assert.ok(envelopes.length >= 4, `${envelopes.length} envelopes`);
     for (const [i, envelope] of envelopes.entries()) {
-      assert.deepEqual(Object.keys(envelope), ENVELOPE_KEYS);
+      // OBS 29 writes an object's keys sorted, OBS 30 in the order they were set.
+      assert.deepEqual(Object.keys(envelope).sort(), ENVELOPE_KEYS);
       assert.equal(envelope.type, 'fernquarry.clackery');
       assert.equal(envelope.v, 1);
       assert.equal(envelope.role, 'plugin');
@@ -146,7 +153,7 @@ test('events reach subscribed clients and the page under one numbering', async (
     const matched = new Set();
     for (const event of vendorEvents) {
       const index = envelopes.findIndex((envelope, i) => !matched.has(i) && envelope.kind === event.eventType
-        && JSON.stringify(envelope.data) === JSON.stringify(event.eventData));
+        && isDeepStrictEqual(envelope.data, event.eventData));
       assert.ok(index >= 0, `no envelope for ${JSON.stringify(event)}`);
       assert.deepEqual(envelopes[index].data, event.eventData);
       matched.add(index);
@@ -239,8 +246,9 @@ function shutdownWhileFiring() {
     assert.equal(exit.code, 0, `exit ${JSON.stringify(exit)}; log at ${obs.logFile}`);
     const lines = obs.clackeryLines();
     assert.equal(lines.filter((line) => TOTALS.test(line)).length, 1, lines.join('\n'));
-    // Requests that arrive once the vendor is gone are refused as unknown, nothing else.
-    assert.deepEqual([...new Set(counts.refused)].filter((code) => code !== NOT_FOUND), []);
+    // Requests that arrive once the vendor is gone are refused as unknown, nothing else; from
+    // the exit event on, obs-websocket 5.5 (OBS 30) refuses every request as "not ready" first.
+    assert.deepEqual([...new Set(counts.refused)].filter((code) => code !== NOT_FOUND && code !== NOT_READY), []);
     return counts;
   });
 }

@@ -93,7 +93,20 @@ test('the dock shows, floats, resizes, docks and is photographed', () => withTes
   }
 }));
 
-test('typing in the dock reaches the client as exact text frames', () => withTestObs(async (obs) => {
+// Writes what the test has just checked into OBS's log, beside the module's own lines.
+function note(obs, text) {
+  return obs.callVendor('clackery_test', 'note', { text });
+}
+
+test('dock text reaches the client as exact frames, then OBS shuts down cleanly', () => withTestObs(async (obs) => {
+  await note(obs, `module loaded, vendor answers: paused=${(await call(obs, 'get_state')).paused}`);
+  assert.deepEqual(await call(obs, 'test_show_dock', { visible: true }), { accepted: true });
+  const floated = await call(obs, 'test_dock_geometry', { floating: true, width: 420, height: 860 });
+  assert.equal(floated.floating, true);
+  await note(obs, `dock shown and floating at ${floated.width}x${floated.height}`);
+  const grabbed = decodeImage(await call(obs, 'test_grab_dock', { floating: true }));
+  assert.ok(colours(grabbed) > 1, 'not a blank image');
+  await note(obs, `dock grabbed: a ${grabbed.width}x${grabbed.height} PNG`);
   await resume(obs);
   // The resume sends the current text first; vendor events may arrive late, so wait for it.
   await waitFor(() => textEvents(obs).length >= 1, 'the frame of the resume');
@@ -123,10 +136,18 @@ test('typing in the dock reaches the client as exact text frames', () => withTes
     const { seq, ...payload } = event;
     assert.ok(seq > 0);
     assert.deepEqual(payload, frame, `${request} ${JSON.stringify(data)}`);
+    if (request === 'test_dock_ime') await note(obs, `dock typed into: ${JSON.stringify(data)} gave ${JSON.stringify(payload)}`);
   }
   assert.deepEqual(await call(obs, 'test_dock_key', { key: 'Tab' }), { accepted: false });
   const counters = await call(obs, 'test_counters');
   assert.equal(counters.text_sent, steps.length + 1, 'one more for the frame sent at resume');
+
+  await obs.stop();
+  assert.equal(obs.exit.code, 0);
+  const lines = obs.clackeryLines();
+  assert.equal(lines.filter((line) => /^\[clackery\] totals sent=\d+ dropped=0 unknown=0$/.test(line)).length, 1,
+    lines.join('\n'));
+  assert.ok(fs.existsSync(obs.configFile), 'settings saved at shutdown');
 }));
 
 test('the dock pause controls follow and drive pausing', () => withTestObs(async (obs) => {

@@ -8,8 +8,22 @@ import fs from 'node:fs';
 import net from 'node:net';
 import os from 'node:os';
 import path from 'node:path';
+import { fileURLToPath } from 'node:url';
 import { setTimeout as sleep } from 'node:timers/promises';
 import OBSWebSocket, { EventSubscription } from 'obs-websocket-js';
+
+// The host under test: "obs29" (default), the machine's own OBS, or "obs30", Debian 13's OBS 30
+// in the root of scripts/lib/obs30_root.sh. Xvfb, the client and the test's files stay on this
+// machine either way: the root sees /tmp at the same path and reaches the display through its
+// abstract socket, and its WebSocket port is on the same 127.0.0.1.
+export const hostName = process.env.CLACKERY_HOST || 'obs29';
+if (!['obs29', 'obs30'].includes(hostName)) throw new Error(`CLACKERY_HOST must be obs29 or obs30, not ${hostName}`);
+const enterRoot = fileURLToPath(new URL('../../../scripts/lib/obs30_root.sh', import.meta.url));
+
+// The command that starts OBS on this host; the process it starts is OBS itself.
+function obsCommand(args) {
+  return hostName === 'obs30' ? ['bash', [enterRoot, 'obs', ...args]] : ['obs', args];
+}
 
 export const paths = {
   module: process.env.CLACKERY_MODULE,
@@ -17,8 +31,11 @@ export const paths = {
   companion: process.env.CLACKERY_COMPANION,
 };
 
-export function requireBuild() {
-  for (const [name, value] of Object.entries(paths)) {
+// What a start needs of the build: the module with its data, the companion, or neither (an
+// installed package).
+export function requireBuild({ module = true, companion = true } = {}) {
+  const needed = { ...(module && { module: paths.module, data: paths.data }), ...(companion && { companion: paths.companion }) };
+  for (const [name, value] of Object.entries(needed)) {
     if (!value || !fs.existsSync(value)) {
       throw new Error(`host tests need CLACKERY_${name.toUpperCase()} (got ${value}); run them through ctest`);
     }
@@ -163,7 +180,7 @@ export class ObsHost {
 //   xvfbArgs    extra arguments for Xvfb (a server without some extension)
 //   editData    called with the installed data folder of our module before OBS starts
 export async function startObs(options = {}) {
-  requireBuild();
+  requireBuild({ module: options.module !== false, companion: options.companion !== false });
   const root = options.root ?? fs.mkdtempSync(path.join(os.tmpdir(), 'clackery-host-'));
   const home = path.join(root, 'home');
   const runtime = path.join(root, 'run');
@@ -200,8 +217,9 @@ export async function startObs(options = {}) {
   delete env.CLACKERY_TEST_HOOKS;
   delete env.CLACKERY_TEST_NO_HOOK;
   Object.assign(env, options.env);
-  const obs = spawn('obs', ['--multi', '--disable-updater', '--disable-missing-files-check', '--websocket_port', String(port)],
-    { env, cwd: home, stdio: ['ignore', out, out] });
+  const [command, args] = obsCommand(['--multi', '--disable-updater', '--disable-missing-files-check',
+    '--websocket_port', String(port)]);
+  const obs = spawn(command, args, { env, cwd: home, stdio: ['ignore', out, out] });
 
   const client = new OBSWebSocket();
   const deadline = Date.now() + 60000;
@@ -227,6 +245,21 @@ export async function startObs(options = {}) {
         throw new Error(`obs-websocket did not answer within 60 s; log at ${logFile}`);
       }
       await sleep(100);
+    }
+  }
+  // obs-websocket 5.5 (OBS 30) answers every request with 207 "not ready" until the frontend has
+  // finished loading, some time after the server accepts clients.
+  for (;;) {
+    try {
+      await client.call('GetVersion');
+      break;
+    } catch (error) {
+      if (error.code !== 207 || Date.now() > deadline) {
+        obs.kill('SIGKILL');
+        xvfb.process.kill('SIGTERM');
+        throw new Error(`OBS never became ready: ${error.code} ${error.message}; log at ${logFile}`);
+      }
+      await sleep(50);
     }
   }
   const host = new ObsHost({ root, home, port, obs, xvfb: xvfb.process, display: xvfb.display, client, logFile });

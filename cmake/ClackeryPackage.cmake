@@ -1,0 +1,26 @@
+# A .deb of the module and its data for the host it was built against: `cpack` in the build
+# folder puts it in package/ there. A Qt 5 module runs only in OBS 29 and a Qt 6 one only in
+# OBS 30 and later, so each package names its host.
+if(CLACKERY_QT_MAJOR STREQUAL "5")
+  set(clackery_obs_range "obs-studio (>= 29), obs-studio (<< 30)")
+  set(clackery_host_tag obs29)
+else()
+  set(clackery_obs_range "obs-studio (>= 30)")
+  set(clackery_host_tag obs30)
+endif()
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME clackery)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "Clackery developers <clackery@fernquarry.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "OBS Studio plug-in that shows the streamer's keystrokes on stream")
+set(CPACK_DEBIAN_PACKAGE_SECTION video)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS ${clackery_obs_range})
+# The libraries' own packages (libobs, Qt, XCB) come from dpkg-shlibdeps.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_FILE_NAME "clackery_${PROJECT_VERSION}_${clackery_host_tag}_amd64.deb")
+set(CPACK_STRIP_FILES ON)
+# Only the module and its data, in the system layout: never the test companion or the tools.
+set(CPACK_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR};${PROJECT_NAME};system;/")
+set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
+include(CPack)
