@@ -8,10 +8,7 @@
 #include "capture/ring.h"
 #include "capture/wake_signal.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "common/win32.h"
 
 #include <algorithm>
 #include <cstdio>

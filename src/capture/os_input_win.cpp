@@ -5,13 +5,7 @@
 #include "capture/os_input.h"
 #include "capture/ring.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "common/win32.h"
 
 namespace clackery {
 

@@ -12,7 +12,7 @@
 #include <memory>
 
 #ifdef _WIN32
-#include <windows.h>
+#include "common/win32.h"
 #else
 #include <poll.h>
 #endif
