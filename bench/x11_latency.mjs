@@ -7,14 +7,17 @@
 // arrived (performance.timeOrigin + performance.now()). Each press and each release is timed,
 // one at a time, the next sent 3 ms (then 10 ms) after the previous event arrived. The event's
 // own "t" (stamped on the capture thread) splits the time into XTest to capture and capture to
-// client.
+// client; the envelope that reached the obs-browser stand-in in the same drain, right after the
+// vendor event was handed to obs-websocket, carries the emission time "at" and splits capture to
+// client into our part (capture to emission, on OBS's UI thread) and the host's (obs-websocket's
+// threads, loopback TCP and this client).
 //
 // Run: cmake --build build --target bench_x11_latency   (KEYS=2000 per spacing, IDLE_SECONDS=60)
 
 import { spawn } from 'node:child_process';
 import readline from 'node:readline';
 import { setTimeout as sleep } from 'node:timers/promises';
-import { pressHotkey } from '../tests/host/lib/clackery.mjs';
+import { browserEnvelopes, pressHotkey } from '../tests/host/lib/clackery.mjs';
 import { startObs } from '../tests/host/lib/obs_host.mjs';
 import { summary, threadCpuSeconds } from './lib/figures.mjs';
 
@@ -30,7 +33,7 @@ const nowMs = () => performance.timeOrigin + performance.now();
 function print(name, values) {
   const { median, p99, max } = summary(values);
   const fmt = (v) => v.toFixed(2).padStart(7);
-  console.log(`${name.padEnd(34)} p50 ${fmt(median)} ms   p99 ${fmt(p99)} ms   max ${fmt(max)} ms   (n=${values.length})`);
+  console.log(`${name.padEnd(36)} p50 ${fmt(median)} ms   p99 ${fmt(p99)} ms   max ${fmt(max)} ms   (n=${values.length})`);
 }
 
 // A pause that ends within a fraction of a millisecond: the last stretch spins on setImmediate.
@@ -61,6 +64,8 @@ try {
     const endToEnd = [];
     const toCapture = [];
     const toClient = [];
+    const received = [];
+    await obs.callVendor('clackery_test', 'clear_browser_events');
     for (let i = 0; i < KEYS; i++) {
       const keycode = KEYCODES[i % KEYCODES.length];
       for (const down of [true, false]) {
@@ -76,6 +81,7 @@ try {
         endToEnd.push(at - sent);
         toCapture.push(data.t - sent);
         toClient.push(at - data.t);
+        received.push({ seq: data.seq, t: data.t, at });
         await pause(gap);
       }
     }
@@ -83,6 +89,10 @@ try {
     print(`XTest send -> client event`, endToEnd);
     print('XTest send -> capture', toCapture);
     print('capture -> client event', toClient);
+    const emittedAt = new Map((await browserEnvelopes(obs)).filter((e) => e.kind === 'key').map((e) => [e.seq, e.at]));
+    const matched = received.filter((r) => emittedAt.has(r.seq));
+    print('  capture -> emission (ours)', matched.map((r) => emittedAt.get(r.seq) - r.t));
+    print('  emission -> client (host, client)', matched.map((r) => r.at - emittedAt.get(r.seq)));
   }
   sender.stdin.end();
 
