@@ -159,7 +159,7 @@ export function stagedOverlay() {
   }
   before(() => staged.ready());
   beforeEach(() => { testViews.push([]); });
-  afterEach(() => closeAll(testViews.pop()));
+  afterEach(() => closeAll(testViews.pop() ?? []));
   after(async () => {
     try {
       await closeAll(fileViews);
