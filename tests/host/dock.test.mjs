@@ -5,17 +5,8 @@ import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import { test } from 'node:test';
 import { decodePng } from '../page/png.mjs';
-import { call, pressHotkey, resume, startTestObs, textEvents, waitFor } from './lib/clackery.mjs';
-
-async function withTestObs(body) {
-  const obs = await startTestObs();
-  try {
-    await body(obs);
-  } finally {
-    await obs.kill();
-    obs.cleanup();
-  }
-}
+import { call, pressHotkey, resume, textEvents, waitFor } from './lib/clackery.mjs';
+import { withTestObs } from './lib/test_obs.mjs';
 
 test('the overlay is created once per scene with its fixed settings', () => withTestObs(async (obs) => {
   assert.deepEqual(await call(obs, 'test_add_overlay'),

@@ -4,21 +4,12 @@ import assert from 'node:assert/strict';
 import { test } from 'node:test';
 import { setTimeout as sleep } from 'node:timers/promises';
 import {
-  browserEnvelopes, call, counters, keyEvents, pushKey, resume, startTestObs, tap, waitFor,
+  browserEnvelopes, call, counters, keyEvents, pushKey, resume, tap, waitFor,
 } from './lib/clackery.mjs';
+import { withTestObs } from './lib/test_obs.mjs';
 
 const NO_MODS = { ctrl: false, shift: false, alt: false, win: false };
 const bySeq = (a, b) => a.seq - b.seq;
-
-async function withTestObs(body) {
-  const obs = await startTestObs();
-  try {
-    await body(obs);
-  } finally {
-    await obs.kill();
-    obs.cleanup();
-  }
-}
 
 async function keysAfter(obs, count) {
   await waitFor(() => keyEvents(obs).length >= count, `${count} key events`);

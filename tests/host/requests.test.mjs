@@ -5,16 +5,7 @@ import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import { test } from 'node:test';
 import { call, pressHotkey, startTestObs, waitFor } from './lib/clackery.mjs';
-
-async function withTestObs(body) {
-  const obs = await startTestObs();
-  try {
-    await body(obs);
-  } finally {
-    await obs.kill();
-    obs.cleanup();
-  }
-}
+import { withTestObs } from './lib/test_obs.mjs';
 
 const stateEvents = (obs) => obs.events.filter((e) => e.type === 'state').map((e) => e.data);
 

@@ -1,9 +1,11 @@
 // Shared staging and browser helpers for the overlay page tests.
 import { chromium } from 'playwright-core';
+import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
+import { after, afterEach, before, beforeEach } from 'node:test';
 import { fileURLToPath, pathToFileURL } from 'node:url';
 
 export const HERE = path.dirname(fileURLToPath(import.meta.url));
@@ -11,6 +13,12 @@ export const REPO = path.resolve(HERE, '../..');
 export const CHROMIUM = process.env.CLACKERY_CHROMIUM || '/usr/bin/chromium';
 
 const FIXTURES = path.join(HERE, 'fixtures');
+
+// The skins in the order the dock lists them, written out here so that the data is checked
+// against it rather than against itself.
+export const SKIN_ORDER = ['cute_strawberry_milk', 'cute_mint_choco', 'cute_lavender_cloud', 'cute_macaron',
+  'cute_sakura_mochi', 'cute_cotton_candy', 'cute_lemon_soda', 'cute_peach_jelly', 'cute_cat_paw',
+  'cute_bunny', 'cute_dream_stars', 'cute_cream_soda', 'navy_gold', 'porcelain', 'ice_glass', 'default'];
 
 // A short, valid 16-bit PCM mono WAV: a decaying click at the given pitch.
 export function makeWav(freq = 880, ms = 60, rate = 44100) {
@@ -99,8 +107,9 @@ export async function launch() {
   return context;
 }
 
-// Opens the page and records every uncaught error and console error it produces.
-export async function openPage(context, url, { init, allowConsole } = {}) {
+// Opens the page and records every uncaught error and console error it produces. `init` runs in
+// the page before its own scripts; `viewport` sizes the window before the page lays itself out.
+export async function openPage(context, url, { init, allowConsole, viewport } = {}) {
   const page = await context.newPage();
   const errors = [];
   page.on('pageerror', (e) => errors.push('pageerror: ' + e.message));
@@ -108,8 +117,58 @@ export async function openPage(context, url, { init, allowConsole } = {}) {
     if (m.type() === 'error' && !(allowConsole && allowConsole.test(m.text()))) errors.push('console: ' + m.text());
   });
   if (init) await page.addInitScript(init);
+  if (viewport) await page.setViewportSize(viewport);
   await page.goto(url);
   return { page, errors, feed: feeder(page) };
+}
+
+// Gives a test file its staged data and one browser for the file's lifetime, both removed after
+// its last test. The record carries the fields of stageData() and `context` once `ready()` has
+// settled; the file's hooks await it, as `open` and `openUrl` do. A page opened in a test is
+// closed when that test ends, and a page opened by a hook of the file when the file ends; either
+// way the test or the file fails if the page raised an error or logged one.
+export function stagedOverlay() {
+  const fileViews = [];
+  const testViews = []; // one list per running test, innermost last (subtests nest)
+  let starting = null;
+  const staged = {
+    context: null,
+    ready() {
+      starting ??= (async () => {
+        Object.assign(staged, stageData());
+        staged.context = await launch();
+      })();
+      return starting;
+    },
+    async openUrl(url, options) {
+      await staged.ready();
+      const view = await openPage(staged.context, url, options);
+      (testViews.at(-1) ?? fileViews).push({ url, ...view });
+      return view;
+    },
+    async open(query = '', options) {
+      await staged.ready();
+      return staged.openUrl(staged.url + query, options);
+    },
+  };
+  async function closeAll(views) {
+    // What the pages said while they were used, not what closing them may add.
+    const said = views.map(({ url, errors }) => ({ url, errors: [...errors] }));
+    await Promise.all(views.map(({ page }) => page.close()));
+    for (const { url, errors } of said) assert.deepEqual(errors, [], url);
+  }
+  before(() => staged.ready());
+  beforeEach(() => { testViews.push([]); });
+  afterEach(() => closeAll(testViews.pop() ?? []));
+  after(async () => {
+    try {
+      await closeAll(fileViews);
+    } finally {
+      await staged.context?.close();
+      staged.cleanup?.();
+    }
+  });
+  return staged;
 }
 
 export const FROM = 'clackery-plugin-00000000-0000-4000-8000-000000000001';

@@ -1,19 +1,10 @@
 // The shortcut history strip, switched on from the page's URL alone (?history=N).
-import { test, before, after } from 'node:test';
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { stageData, launch, openPage, readJson } from './helpers.mjs';
+import { stagedOverlay, readJson } from './helpers.mjs';
 import path from 'node:path';
 
-let staged;
-let context;
-before(async () => {
-  staged = stageData();
-  context = await launch();
-});
-after(async () => {
-  await context.close();
-  staged.cleanup();
-});
+const staged = stagedOverlay();
 
 const chips = (page) => page.evaluate(() => Array.from(document.querySelectorAll('#history .chip:not(.fading)'))
   .map((c) => c.textContent));
@@ -32,7 +23,7 @@ async function combo(feed, mods, code) {
 
 test('the last N combinations show as chips, named by the sheet when it knows them', async () => {
   const sheet = readJson(path.join(staged.data, 'shortcuts', 'clipstudio.json'));
-  const { page, errors, feed } = await openPage(context, staged.url + '?history=3');
+  const { page, feed } = await staged.open('?history=3');
   await page.clock.install();
   await feed.state({ shortcuts: 'clipstudio', layout: 'us_tkl' });
   assert.equal(await page.evaluate(() => document.getElementById('history').hidden), false);
@@ -58,19 +49,15 @@ test('the last N combinations show as chips, named by the sheet when it knows th
   assert.deepEqual(await chips(page), ['Alt+X']);
   await feed.state({ shortcuts: 'clipstudio', layout: 'us_tkl', hidden: true });
   assert.equal(await page.locator('#history .chip').count(), 0);
-  assert.deepEqual(errors, []);
-  await page.close();
 });
 
 test('without ?history, or with a value that is not a count, there is no strip', async () => {
   for (const query of ['', '?history=two']) {
-    const { page, errors, feed } = await openPage(context, staged.url + query);
+    const { page, feed } = await staged.open(query);
     await feed.state({ shortcuts: 'clipstudio' });
     await feed.key('ControlLeft', true, { ctrl: true });
     await feed.key('KeyZ', true, { ctrl: true });
     assert.equal(await page.locator('#history .chip').count(), 0, query);
     assert.equal(await page.evaluate(() => document.getElementById('history').hidden), true, query);
-    assert.deepEqual(errors, []);
-    await page.close();
   }
 });

@@ -1,20 +1,10 @@
 // Keys light while held, on every layout present, and stale keys do not stay lit.
-import { test, before, after } from 'node:test';
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import path from 'node:path';
-import { stageData, launch, openPage, litCodes, readJson, baseState } from './helpers.mjs';
+import { stagedOverlay, litCodes, readJson, baseState } from './helpers.mjs';
 
-let staged;
-let context;
-
-before(async () => {
-  staged = stageData();
-  context = await launch();
-});
-after(async () => {
-  await context.close();
-  staged.cleanup();
-});
+const staged = stagedOverlay();
 
 function layoutCodes(id) {
   const doc = readJson(path.join(staged.data, 'layouts', id + '.json'));
@@ -46,7 +36,7 @@ function pressEach(page, feed, codes) {
 
 test('every key of every layout lights alone while held and goes dark on release', async () => {
   assert.ok(staged.layouts.length >= 2, 'the staged data holds at least two layouts');
-  const { page, errors, feed } = await openPage(context, staged.url);
+  const { page, feed } = await staged.open();
   for (const layout of staged.layouts) {
     await feed.state({ layout });
     const codes = layoutCodes(layout);
@@ -56,12 +46,10 @@ test('every key of every layout lights alone while held and goes dark on release
     feed.skipTo(result.seq);
     assert.deepEqual(result.wrong, [], `layout ${layout}`);
   }
-  assert.deepEqual(errors, []);
-  await page.close();
 });
 
 test('keys not on the layout and masked keys light nothing but count for the speed', async () => {
-  const { page, errors, feed } = await openPage(context, staged.url);
+  const { page, feed } = await staged.open();
   await feed.state({ layout: 'test_mini' });
   await feed.key('F13', true);
   await feed.key('*', true);
@@ -69,12 +57,10 @@ test('keys not on the layout and masked keys light nothing but count for the spe
   await feed.key('*', true);
   assert.deepEqual(await litCodes(page), []);
   await page.waitForFunction(() => document.getElementById('speed-value').textContent === String(3 * 12));
-  assert.deepEqual(errors, []);
-  await page.close();
 });
 
 test('a new state clears held keys that the module can no longer be holding', async (t) => {
-  const { page, errors, feed } = await openPage(context, staged.url);
+  const { page, feed } = await staged.open();
   const cases = [
     ['a state that says paused', { paused: true }],
     ['a resume after a pause', null],
@@ -124,12 +110,10 @@ test('a new state clears held keys that the module can no longer be holding', as
     await feed.key('KeyA', false, { ctrl: true });
     await feed.key('ControlLeft', false);
   });
-  assert.deepEqual(errors, []);
-  await page.close();
 });
 
 test('a key held longer than a minute is dropped by the next state, a shorter hold is kept', async () => {
-  const { page, errors, feed } = await openPage(context, staged.url);
+  const { page, feed } = await staged.open();
   await page.clock.install();
   await page.reload();
   await feed.state({});
@@ -139,12 +123,10 @@ test('a key held longer than a minute is dropped by the next state, a shorter ho
   await page.clock.fastForward(15_000);
   await feed.state({});
   assert.deepEqual(await litCodes(page), ['KeyS']);
-  assert.deepEqual(errors, []);
-  await page.close();
 });
 
 test('modifier keys show as held, in their own colour and as chips, in every skin', async () => {
-  const { page, errors, feed } = await openPage(context, staged.url);
+  const { page, feed } = await staged.open();
   const look = (code) => page.evaluate((c) => {
     const style = getComputedStyle(document.querySelector(`.key[data-code="${c}"] .cap`));
     return style.backgroundColor + ' ' + style.backgroundImage;
@@ -166,12 +148,10 @@ test('modifier keys show as held, in their own colour and as chips, in every ski
     await feed.key('ControlLeft', false);
     assert.equal(await page.locator('#mods .mod.on').count(), 0);
   }
-  assert.deepEqual(errors, []);
-  await page.close();
 });
 
 test('kana legends show only when asked for, on keys that have them', async () => {
-  const { page, errors, feed } = await openPage(context, staged.url);
+  const { page, feed } = await staged.open();
   const doc = readJson(path.join(staged.data, 'layouts', 'jis_tkl.json'));
   const withKana = doc.rows.flatMap((r) => r.keys).filter((k) => typeof k.kana === 'string' && k.kana !== '');
   await feed.state({ kana: false });
@@ -182,12 +162,10 @@ test('kana legends show only when asked for, on keys that have them', async () =
   assert.equal(await page.locator(`.key[data-code="${sample.code}"] .legend.kana`).textContent(), sample.kana);
   await feed.state({ kana: true, layout: 'test_mini' });
   assert.equal(await page.locator('.legend.kana').count(), 0);
-  assert.deepEqual(errors, []);
-  await page.close();
 });
 
 test('speed counts presses over a sliding window and hides when switched off', async () => {
-  const { page, errors, feed } = await openPage(context, staged.url);
+  const { page, feed } = await staged.open();
   await page.clock.install();
   await page.reload();
   await feed.state({ speed: true });
@@ -199,12 +177,10 @@ test('speed counts presses over a sliding window and hides when switched off', a
   assert.equal(await page.locator('#speed-value').textContent(), '0');
   await feed.state({ speed: false });
   assert.ok(!(await page.locator('#speed').isVisible()));
-  assert.deepEqual(errors, []);
-  await page.close();
 });
 
 test('the heat map tints keys by how often they were pressed', async () => {
-  const { page, errors, feed } = await openPage(context, staged.url);
+  const { page, feed } = await staged.open();
   await feed.state({ heatmap: true });
   for (let i = 0; i < 4; i++) await feed.tap('KeyA');
   await feed.tap('KeyS');
@@ -217,8 +193,6 @@ test('the heat map tints keys by how often they were pressed', async () => {
   assert.ok(on.a > on.s && on.s > 0 && on.d === 0, JSON.stringify(on));
   await feed.state({ heatmap: false });
   await page.waitForFunction(() => getComputedStyle(document.querySelector('.key[data-code="KeyA"] .heat')).opacity === '0');
-  assert.deepEqual(errors, []);
-  await page.close();
 });
 
 // The main block of the two physical standards, row by row from the number row down, in key
@@ -243,7 +217,7 @@ const ANSI_104 = [
 ];
 
 test('the main block is drawn as the physical keyboard is: JIS 109 on JIS layouts, ANSI on US', async () => {
-  const { page, errors, feed } = await openPage(context, staged.url);
+  const { page, feed } = await staged.open();
   for (const [layout, table] of [['jis_tkl', JIS_109], ['jis_full', JIS_109], ['us_tkl', ANSI_104], ['us_full', ANSI_104]]) {
     await feed.state({ layout, skin: 'default' });
     // Which key is drawn at the middle of every place of the table, and in the notch of JIS Enter.
@@ -278,12 +252,10 @@ test('the main block is drawn as the physical keyboard is: JIS 109 on JIS layout
     });
     assert.ok(Math.abs(widths.caps + widths.gap - 1.75 * widths.pitch) < 1, `${layout}: caps lock is 1.75 keys`);
   }
-  assert.deepEqual(errors, []);
-  await page.close();
 });
 
 test('kana legends are at least 12 px on a 1080p stage, on both JIS layouts and in every skin', async () => {
-  const { page, errors, feed } = await openPage(context, staged.url);
+  const { page, feed } = await staged.open();
   for (const layout of ['jis_tkl', 'jis_full']) {
     for (const skin of staged.skins) {
       await feed.state({ layout, skin, kana: true });
@@ -296,6 +268,4 @@ test('kana legends are at least 12 px on a 1080p stage, on both JIS layouts and 
       assert.ok(Math.min(...sizes) >= 12, `${layout} ${skin}: smallest kana ${Math.min(...sizes).toFixed(1)} px`);
     }
   }
-  assert.deepEqual(errors, []);
-  await page.close();
 });

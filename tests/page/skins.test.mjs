@@ -1,14 +1,11 @@
 // The sixteen shipped skins: readable by the module's strict rules, named as the dock shows
 // them, and every drawing value one the page accepts.
-import { test, before, after } from 'node:test';
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
-import { REPO, stageData, launch, openPage } from './helpers.mjs';
+import { REPO, SKIN_ORDER, stagedOverlay } from './helpers.mjs';
 
-const SKIN_ORDER = ['cute_strawberry_milk', 'cute_mint_choco', 'cute_lavender_cloud', 'cute_macaron',
-  'cute_sakura_mochi', 'cute_cotton_candy', 'cute_lemon_soda', 'cute_peach_jelly', 'cute_cat_paw',
-  'cute_bunny', 'cute_dream_stars', 'cute_cream_soda', 'navy_gold', 'porcelain', 'ice_glass', 'default'];
 const BUILTIN = new Set(['navy_gold', 'porcelain', 'ice_glass', 'default']);
 const FORBIDDEN = /[\u0000-\u001f\u007f-\u009f\u061c\u200b-\u200f\u2028-\u202e\u2060-\u206f\ufeff]/u;
 
@@ -48,19 +45,10 @@ test('the crystal skins carry a Japanese display name; the four built-in ones ca
   assert.equal(JSON.parse(fs.readFileSync(skinFile('cute_strawberry_milk'), 'utf8')).displayName, 'いちごミルク');
 });
 
-let staged;
-let context;
-before(async () => {
-  staged = stageData();
-  context = await launch();
-});
-after(async () => {
-  await context.close();
-  staged.cleanup();
-});
+const staged = stagedOverlay();
 
 test('every drawing value of every skin is taken by the page, none falls back', async () => {
-  const { page, errors } = await openPage(context, staged.url);
+  const { page } = await staged.open();
   const rejected = await page.evaluate((ids) => {
     const C = window.Clackery;
     const out = [];
@@ -83,6 +71,4 @@ test('every drawing value of every skin is taken by the page, none falls back', 
     return out;
   }, SKIN_ORDER);
   assert.deepEqual(rejected, []);
-  assert.deepEqual(errors, []);
-  await page.close();
 });

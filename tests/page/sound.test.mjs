@@ -1,22 +1,12 @@
 // Key sounds: the right file for each key, only listed files, the state's volume, silence when
 // asked, and no pile-up when keys are mashed. Playback is observed, not heard.
-import { test, before, after } from 'node:test';
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import { fileURLToPath } from 'node:url';
-import { stageData, launch, openPage } from './helpers.mjs';
+import { stagedOverlay } from './helpers.mjs';
 
-let staged;
-let context;
-
-before(async () => {
-  staged = stageData();
-  context = await launch();
-});
-after(async () => {
-  await context.close();
-  staged.cleanup();
-});
+const staged = stagedOverlay();
 
 // Replaces playback with a recorder: every play() with its file and volume, and how many
 // elements were sounding at once.
@@ -45,7 +35,7 @@ async function playsFor(page, feed, codes) {
 }
 
 test('each key plays its own kind of sound, from the listed files only', async () => {
-  const { page, errors, feed } = await openPage(context, staged.url, { init: spy });
+  const { page, feed } = await staged.open('', { init: spy });
   await feed.state({ sound: true });
   const files = (plays) => Array.from(new Set(plays.map((p) => p.file))).sort();
   const many = (code) => Array(24).fill(code);
@@ -67,23 +57,19 @@ test('each key plays its own kind of sound, from the listed files only', async (
   await page.evaluate(() => { window.__plays = []; });
   await feed.key('KeyQ', false);
   assert.equal(await page.evaluate(() => window.__plays.length), 0, 'a release makes no sound');
-  assert.deepEqual(errors, []);
-  await page.close();
 });
 
 test('the volume follows the state', async () => {
-  const { page, errors, feed } = await openPage(context, staged.url, { init: spy });
+  const { page, feed } = await staged.open('', { init: spy });
   for (const [volume, expected] of [[30, 0.3], [75, 0.75], [100, 1], [0, 0]]) {
     await feed.state({ sound: true, soundVolume: volume });
     const plays = await playsFor(page, feed, ['KeyA', 'Space']);
     assert.deepEqual(plays.map((p) => p.volume), [expected, expected], `volume ${volume}`);
   }
-  assert.deepEqual(errors, []);
-  await page.close();
 });
 
 test('silent when sound is off, while hidden and while paused; hiding stops what plays', async () => {
-  const { page, errors, feed } = await openPage(context, staged.url, { init: spy });
+  const { page, feed } = await staged.open('', { init: spy });
   for (const quiet of [{ sound: false }, { hidden: true }, { paused: true }, { soundFiles: [] }, { soundPack: '' }]) {
     await feed.state(Object.assign({ sound: true }, quiet));
     assert.equal((await playsFor(page, feed, ['KeyA', 'Space', 'Enter'])).length, 0, JSON.stringify(quiet));
@@ -94,12 +80,10 @@ test('silent when sound is off, while hidden and while paused; hiding stops what
   assert.equal(await page.evaluate(() => window.__sounding.size), 2);
   await feed.state({ sound: true, hidden: true });
   assert.equal(await page.evaluate(() => window.__sounding.size), 0);
-  assert.deepEqual(errors, []);
-  await page.close();
 });
 
 test('mashing keys never stacks more than a few voices, and every press still sounds', async () => {
-  const { page, errors, feed } = await openPage(context, staged.url, { init: spy });
+  const { page, feed } = await staged.open('', { init: spy });
   await feed.state({ sound: true });
   const result = await page.evaluate(({ start, from }) => {
     window.__plays = [];
@@ -118,15 +102,12 @@ test('mashing keys never stacks more than a few voices, and every press still so
   }, { start: feed.seq, from: feed.from });
   assert.equal(result.plays, 40);
   assert.ok(result.most <= 6, `at most 6 voices at once, saw ${result.most}`);
-  assert.deepEqual(errors, []);
-  await page.close();
 });
 
 test('real playback from the pack raises no error', async () => {
-  const { page, errors, feed } = await openPage(context, staged.url);
+  const { page, errors, feed } = await staged.open();
   await feed.state({ sound: true });
   for (const code of ['KeyA', 'Space', 'Enter', 'Backspace']) await feed.tap(code);
   await page.waitForTimeout(300);
   assert.deepEqual(errors, []);
-  await page.close();
 });

@@ -1,24 +1,16 @@
 // The text field: caret and composition at UTF-16 positions, lines, sizes, colours, direction.
-import { test, before, after } from 'node:test';
+import { test, before } from 'node:test';
 import assert from 'node:assert/strict';
-import { stageData, launch, openPage } from './helpers.mjs';
+import { stagedOverlay } from './helpers.mjs';
 
-let staged;
-let context;
+const staged = stagedOverlay();
+
+// One page serves the whole file: each test sets the text it reads back.
 let page;
-let errors;
 let feed;
-
 before(async () => {
-  staged = stageData();
-  context = await launch();
-  ({ page, errors, feed } = await openPage(context, staged.url));
+  ({ page, feed } = await staged.open());
   await feed.state({});
-});
-after(async () => {
-  assert.deepEqual(errors, []);
-  await context.close();
-  staged.cleanup();
 });
 
 // The field as lines of logical runs: plain text, "|" for the caret, [..] around the preedit.
