@@ -3,7 +3,7 @@
 // shows the change, the main thread's work per frame, the handler cost per event, dropped
 // frames and Chromium's own style, layout and script times.
 //
-//   node tests/page/bench_page.mjs [--json FILE] [skin ...]
+//   node tests/page/bench_page.mjs [--json FILE] [--heatmap] [skin ...]
 //
 // What is measured, for each event, about the first frame whose rendering includes it (the
 // first frame whose animation-frame callbacks run after the dispatch):
@@ -130,15 +130,17 @@ function measure(r) {
 const argv = process.argv.slice(2);
 const jsonAt = argv.indexOf('--json');
 const jsonFile = jsonAt >= 0 ? argv.splice(jsonAt, 2)[1] : null;
+const heatAt = argv.indexOf('--heatmap');
+const heatmap = heatAt >= 0 && argv.splice(heatAt, 1).length > 0;
 const skins = argv;
 if (skins.length === 0) skins.push('cute_strawberry_milk', 'default');
-const figures = { rate: RATE, seconds: SECONDS, skins: {} };
+const figures = { rate: RATE, seconds: SECONDS, heatmap, skins: {} };
 const staged = stageData();
 const context = await launch();
 try {
   for (const skin of skins) {
     const { page, errors, feed } = await openPage(context, staged.url);
-    await feed.state({ skin, speed: true, kana: true, sound: false });
+    await feed.state({ skin, speed: true, kana: true, sound: false, heatmap });
     const cdp = await context.newCDPSession(page);
     await cdp.send('Performance.enable');
     const before = await metrics(cdp);
@@ -146,7 +148,7 @@ try {
     const after = await metrics(cdp);
     const m = measure(r);
     const runMs = SECONDS * 1000;
-    console.log(`skin ${skin}: ${r.total} key events in ${SECONDS} s (${RATE}/s), ${r.wrong} keys shown wrong after their frame`);
+    console.log(`skin ${skin}${heatmap ? ' with the heat map' : ''}: ${r.total} key events in ${SECONDS} s (${RATE}/s), ${r.wrong} keys shown wrong after their frame`);
     console.log(`  dispatch -> frame start: ${show(m.start)}`);
     console.log(`  dispatch -> frame done:  ${show(m.done)}`);
     console.log(`  main thread per frame:   ${show(m.work)}`);
