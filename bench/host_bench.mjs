@@ -327,8 +327,9 @@ function pageRows(file) {
   if (!file || !fs.existsSync(file)) return;
   const p = JSON.parse(fs.readFileSync(file, 'utf8'));
   for (const [skin, f] of Object.entries(p.skins)) {
-    row(`overlay page at ${p.rate} key events/s, ${skin}`, `dispatch→painted frame median ${ms(f.medianPainted)}, p99 ${ms(f.p99Painted)}; ` +
-      `${f.handlerUs.toFixed(1)} µs per event, ${f.dropped} frames dropped`, `tests/page/bench_page.mjs, ${p.seconds} s in headless Chromium (target p99 ≤ 16.7 ms)`);
+    row(`overlay page at ${p.rate} key events/s, ${skin}`, `dispatch→start of the frame that shows it median ${ms(f.medianStart)}, p99 ${ms(f.p99Start)}; ` +
+      `→that frame done median ${ms(f.medianPainted)}, p99 ${ms(f.p99Painted)}; ${f.handlerUs.toFixed(1)} µs per event, ${f.dropped} frames dropped`,
+      `tests/page/bench_page.mjs, ${p.seconds} s in headless Chromium (target: frame start p99 ≤ 16.7 ms)`);
   }
 }
 

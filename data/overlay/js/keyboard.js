@@ -15,6 +15,9 @@
     return Math.max(7, Math.min(base, byWidth, boxH * 0.6));
   }
 
+  // Heat levels are shown in steps of 1/50: a tint's opacity then moves by at most 0.014.
+  const HEAT_STEPS = 50;
+
   // Kana legends stay readable on a 1080p stream even on the full-size keyboard's smaller keys.
   const KANA_MIN_PX = 12;
 
@@ -58,11 +61,13 @@
     let elements = new Map();
     let kanaVisible = false;
     const lit = new Set();
+    const heatShown = new Map(); // code -> the --heat value its tint layers carry
 
     function build(layout, skin, unit, showKana) {
       container.textContent = '';
       elements = new Map();
       lit.clear();
+      heatShown.clear();
       kanaVisible = showKana;
       if (!layout) return;
       const gapPx = skin.gap * unit;
@@ -151,14 +156,19 @@
       lit.clear();
     }
 
-    // counts: Map code -> presses. Tint strength grows with the share of the busiest key.
+    // counts: Map code -> presses. Tint strength grows with the share of the busiest key, in
+    // steps too fine to see; a key is restyled only when its step changes, so at a thousand
+    // presses a second the tints of the other keys cost no work in the frame.
     function paintHeat(counts) {
       let max = 0;
       for (const n of counts.values()) max = Math.max(max, n);
       for (const [code, el] of elements) {
         const n = counts.get(code) || 0;
-        const level = max > 0 && n > 0 ? Math.pow(n / max, 0.6) : 0;
-        el.style.setProperty('--heat', level.toFixed(3));
+        const level = max > 0 && n > 0 ? Math.ceil(Math.pow(n / max, 0.6) * HEAT_STEPS) / HEAT_STEPS : 0;
+        const value = String(level);
+        if (heatShown.get(code) === value) continue;
+        heatShown.set(code, value);
+        for (const heat of el.querySelectorAll('.heat')) heat.style.setProperty('--heat', value);
       }
     }
 
