@@ -12,7 +12,7 @@
 // client into our part (capture to emission, on OBS's UI thread) and the host's (obs-websocket's
 // threads, loopback TCP and this client).
 //
-// Run: cmake --build build --target bench_x11_latency   (KEYS=2000 per spacing, IDLE_SECONDS=60)
+// Run: cmake --build build --target bench_x11_latency   (KEYS=2000 per pass, IDLE_SECONDS=60)
 
 import { spawn } from 'node:child_process';
 import readline from 'node:readline';
@@ -60,7 +60,11 @@ try {
   const lines = readline.createInterface({ input: sender.stdout })[Symbol.asyncIterator]();
   if ((await lines.next()).value !== 'ready') throw new Error('the key sender did not start');
 
-  for (const gap of GAPS_MS) {
+  // Each spacing twice: with OBS's preview, and without it. Under Xvfb the preview is drawn in
+  // software on the same two cores (a streamer's GPU draws it), and its bursts delay every
+  // thread's wake-up, the X server's included.
+  for (const [gap, preview] of GAPS_MS.flatMap((g) => [[g, true], [g, false]])) {
+    await obs.callVendor('clackery_test', 'set_preview', { enabled: preview });
     const endToEnd = [];
     const toCapture = [];
     const toClient = [];
@@ -85,7 +89,8 @@ try {
         await pause(gap);
       }
     }
-    console.log(`\nX11 capture latency, keys ${gap} ms apart, ${KEYS} keys (${endToEnd.length} presses and releases), real OBS under Xvfb:`);
+    console.log(`\nX11 capture latency, keys ${gap} ms apart, ${KEYS} keys (${endToEnd.length} presses and releases), ` +
+      `real OBS under Xvfb, preview ${preview ? 'on' : 'off'}:`);
     print(`XTest send -> client event`, endToEnd);
     print('XTest send -> capture', toCapture);
     print('capture -> client event', toClient);

@@ -89,6 +89,20 @@ void on_ui_call_vendor(obs_data_t *request, obs_data_t *response, void *)
 		obs_data_set_obj(response, "reply", reply);
 }
 
+void set_preview(void *data)
+{
+	obs_frontend_set_preview_enabled(*static_cast<bool *>(data));
+}
+
+// Turns OBS's preview on or off: under Xvfb it is drawn in software, and a benchmark can then
+// tell the renderer's share of the machine from the module's.
+void on_set_preview(obs_data_t *request, obs_data_t *response, void *)
+{
+	bool enabled = obs_data_get_bool(request, "enabled");
+	obs_queue_task(OBS_TASK_UI, set_preview, &enabled, true);
+	obs_data_set_bool(response, "enabled", obs_frontend_preview_enabled());
+}
+
 // Writes what a test has checked into OBS's log, so that the log reads as a record of the run.
 void on_note(obs_data_t *request, obs_data_t *response, void *)
 {
@@ -100,6 +114,7 @@ companion::RequestCallback close_callback{on_close_main_window, nullptr};
 companion::RequestCallback note_callback{on_note, nullptr};
 companion::RequestCallback hotkey_callback{on_trigger_hotkey, nullptr};
 companion::RequestCallback ui_call_callback{on_ui_call_vendor, nullptr};
+companion::RequestCallback preview_callback{on_set_preview, nullptr};
 
 } // namespace
 
@@ -139,6 +154,7 @@ void obs_module_post_load(void)
 			companion::register_request(vendor, "trigger_hotkey", &hotkey_callback) &&
 			companion::register_request(vendor, "note", &note_callback) &&
 			companion::register_request(vendor, "ui_call_vendor", &ui_call_callback) &&
+			companion::register_request(vendor, "set_preview", &preview_callback) &&
 			companion::register_browser_records(vendor) && companion::register_dock_driver(vendor) &&
 			companion::register_probes(vendor);
 	blog(ok ? LOG_INFO : LOG_WARNING, "[clackery-test] companion %s", ok ? "ready" : "could not register");
