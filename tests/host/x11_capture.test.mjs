@@ -10,6 +10,7 @@ import { setTimeout as sleep } from 'node:timers/promises';
 import { promisify } from 'node:util';
 import { collectVendorEvents, keyEvents, pressHotkey, waitFor } from './lib/clackery.mjs';
 import { countLines, crashingThread, startObs } from './lib/obs_host.mjs';
+import { withObsFrom } from './lib/test_obs.mjs';
 
 const run = promisify(execFile);
 const NO_MODS = { ctrl: false, shift: false, alt: false, win: false };
@@ -24,15 +25,7 @@ async function startCapturingObs(options = {}) {
   return obs;
 }
 
-async function withObs(body, options) {
-  const obs = await startCapturingObs(options);
-  try {
-    await body(obs);
-  } finally {
-    await obs.kill();
-    obs.cleanup();
-  }
-}
+const withObs = (body, options) => withObsFrom(startCapturingObs, body, options);
 
 // xdotool on OBS's own display; one call may chain several commands.
 function xdotool(obs, ...args) {

@@ -1,9 +1,9 @@
-// One OBS in test mode for the length of a test body: stopped, and its files removed, however
-// the body ends.
+// One OBS for the length of a test body: stopped, and its files removed, however the body ends.
 import { startTestObs } from './clackery.mjs';
 
-export async function withTestObs(body, options) {
-  const obs = await startTestObs(options);
+// `start` is the way this test file starts OBS (test mode, capturing events, ...).
+export async function withObsFrom(start, body, options) {
+  const obs = await start(options);
   try {
     await body(obs);
   } finally {
@@ -11,3 +11,5 @@ export async function withTestObs(body, options) {
     obs.cleanup();
   }
 }
+
+export const withTestObs = (body, options) => withObsFrom(startTestObs, body, options);
