@@ -1,9 +1,12 @@
 # Checks what a user unpacks into OBS: the zip's layout, the DLL's version resource, and (through
 # tests/windows/check_dll.mjs and dumpbin) its exports and the DLLs it loads.
-#   pwsh .github/scripts/Test-Package.ps1 -Zip clackery-windows-x64.zip -Build build-windows
+#   pwsh .github/scripts/Test-Package.ps1 -Zip clackery-windows-x64.zip -Build build-windows -Sdk <SDK>
+# The DLL is loaded once, to ask it which libobs it declares: OBS's DLLs and Qt's must be on PATH.
 param(
 	[Parameter(Mandatory)][string]$Zip,
-	[Parameter(Mandatory)][string]$Build
+	[Parameter(Mandatory)][string]$Build,
+	# The SDK it was built against (Build-ObsSdk.ps1's destination), for the libobs version.
+	[Parameter(Mandatory)][string]$Sdk
 )
 
 $ErrorActionPreference = 'Stop'
@@ -61,6 +64,39 @@ $dumpbin = @(& $vswhere -latest -products * -requires Microsoft.VisualStudio.Com
 if ($LASTEXITCODE -ne 0 -or -not $dumpbin) { throw "vswhere found no dumpbin.exe (exit code $LASTEXITCODE)" }
 node (Join-Path $root 'tests\windows\check_dll.mjs') --dumpbin $dumpbin $dll
 if ($LASTEXITCODE -ne 0) { $problems.Add('the exports or dependencies are wrong (above)') }
+
+# OBS 32 and later refuse a module that declares a newer libobs than theirs: the DLL must declare
+# at most the libobs it was built against, so that every OBS from that one on loads it.
+$header = Get-ChildItem -LiteralPath (Join-Path $Sdk 'obs') -Recurse -Filter obs-config.h | Select-Object -First 1
+if (-not $header) { throw "no obs-config.h in the SDK's obs folder" }
+$config = Get-Content -Raw -LiteralPath $header.FullName
+$api = foreach ($part in 'MAJOR', 'MINOR', 'PATCH') {
+	if ($config -notmatch "#define LIBOBS_API_${part}_VER\s+(\d+)") { throw "no LIBOBS_API_${part}_VER in the SDK's obs-config.h" }
+	[uint32]$Matches[1]
+}
+$built = ($api[0] -shl 24) -bor ($api[1] -shl 16) -bor $api[2]
+Add-Type -TypeDefinition @'
+using System;
+using System.Runtime.InteropServices;
+public static class ClackeryModuleProbe {
+	[UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+	public delegate uint Version();
+	public static uint DeclaredVersion(string path) {
+		IntPtr module = NativeLibrary.Load(path);
+		return Marshal.GetDelegateForFunctionPointer<Version>(NativeLibrary.GetExport(module, "obs_module_ver"))();
+	}
+}
+'@
+$show = { param($v) '{0}.{1}.{2}' -f ($v -shr 24), (($v -shr 16) -band 0xFF), ($v -band 0xFFFF) }
+try {
+	$declared = [ClackeryModuleProbe]::DeclaredVersion($dll)
+	Write-Host "obs_module_ver(): $(& $show $declared); built against libobs $(& $show $built)"
+	if ($declared -gt $built) {
+		$problems.Add("obs_module_ver() declares libobs $(& $show $declared), newer than the $(& $show $built) it was built against: OBS 32 and later refuse it below that")
+	}
+} catch {
+	$problems.Add("clackery.dll could not be loaded to ask its obs_module_ver(): $($_.Exception.InnerException.Message ?? $_.Exception.Message)")
+}
 
 if ($problems.Count -gt 0) {
 	$problems | ForEach-Object { Write-Host "::error title=Package check::$_" }
