@@ -91,8 +91,9 @@ foreach ($entry in @(@{ Ours = 'obs-deps'; Theirs = 'prebuilt'; Folder = 'deps' 
 	Expand-Zip $zip (Join-Path $Destination $entry.Folder)
 }
 
-$deps = Join-Path $Destination 'deps'
-$qt = Join-Path $Destination 'qt6'
+# CMake takes forward slashes; a backslash in a list it passes on may read as an escape.
+$deps = (Join-Path $Destination 'deps').Replace('\', '/')
+$qt = (Join-Path $Destination 'qt6').Replace('\', '/')
 $obs = Join-Path $Destination 'obs'
 $build = Join-Path $obsSource 'build_x64'
 
@@ -114,13 +115,14 @@ foreach ($name in 'libobs', 'obs-frontend-api') {
 	Write-Host "$name`: $($found.FullName)"
 }
 
-# The Development component carries no DLLs; the unit tests that link libobs need them.
+# The Development component carries no DLLs; the unit tests that link libobs need them (and
+# w32-pthreads.dll, where libobs links it as a DLL).
 $bin = New-Item -ItemType Directory -Force (Join-Path $obs 'bin')
 foreach ($dll in 'obs.dll', 'obs-frontend-api.dll', 'w32-pthreads.dll') {
 	$found = Get-ChildItem -LiteralPath $build -Recurse -Filter $dll |
 		Where-Object { $_.FullName -match "\\$Config\\" } | Select-Object -First 1
-	if (-not $found) { throw "no $dll built under $build" }
-	Copy-Item -LiteralPath $found.FullName -Destination $bin.FullName -Force
+	if ($found) { Copy-Item -LiteralPath $found.FullName -Destination $bin.FullName -Force }
+	elseif ($dll -ne 'w32-pthreads.dll') { throw "no $dll built under $build" }
 }
 
 $sdk = [pscustomobject]@{

@@ -1,17 +1,18 @@
-# Lists the warnings Microsoft's compiler gave on our own sources, from MSBuild's warnings-only
-# log: an annotation on each line and a table in the job's summary. Fetched sources (GoogleTest)
-# and the SDK's headers are not ours and are left out.
-#   pwsh .github/scripts/Show-Warnings.ps1 -Log <msbuild warnings log>
+# Lists the warnings Microsoft's compiler gave on our own sources, from the build's output: an
+# annotation on each line and a table in the job's summary. Fetched sources (GoogleTest) and the
+# SDK's headers are not ours and are left out.
+#   pwsh .github/scripts/Show-Warnings.ps1 -Log <the output of cmake --build>
 param([Parameter(Mandatory)][string]$Log)
 
 $ErrorActionPreference = 'Stop'
 
 if (-not (Test-Path -LiteralPath $Log)) {
-	Write-Host "No warnings log at ${Log}: the build stopped before MSBuild wrote one."
+	Write-Host "No build output at ${Log}: the build did not start."
 	exit 0
 }
 $root = (Resolve-Path (Join-Path $PSScriptRoot '..' '..')).Path.TrimEnd('\') + '\'
-$pattern = '^\s*(?<file>[A-Za-z]:\\[^(]+)\((?<line>\d+)(,\d+)?\)\s*:\s*warning (?<code>[A-Z]+\d+)\s*:\s*(?<text>.*?)(\s+\[[^\]]*\])?$'
+# A parallel MSBuild puts the project's node number before each line: "12>D:\a\x.cpp(3,7): warning".
+$pattern = '^\s*(\d+>)?\s*(?<file>[A-Za-z]:\\[^(]+)\((?<line>\d+)(,\d+)?\)\s*:\s*warning (?<code>[A-Z]+\d+)\s*:\s*(?<text>.*?)(\s+\[[^\]]*\])?$'
 $found = [ordered]@{}
 foreach ($entry in Get-Content -LiteralPath $Log) {
 	if (-not ($entry -match $pattern)) { continue }
