@@ -58,7 +58,9 @@ function Expand-Zip([string]$Zip, [string]$Into) {
 }
 
 New-Item -ItemType Directory -Force $Work, $Destination | Out-Null
+# .NET resolves relative paths against the process's folder, not PowerShell's.
 $Destination = (Resolve-Path $Destination).Path
+$Work = (Resolve-Path $Work).Path
 $obsVersion = $spec.'obs-studio'.version
 
 # OBS's sources first: their buildspec.json names the obs-deps set libobs is meant to build with
@@ -90,6 +92,16 @@ foreach ($entry in @(@{ Ours = 'obs-deps'; Theirs = 'prebuilt'; Folder = 'deps' 
 	Get-Checked "$($entry.Ours) $($ours.version)" $ours.url $zip $expected $source | Out-Null
 	Expand-Zip $zip (Join-Path $Destination $entry.Folder)
 }
+
+# The Qt that buildspec.json names is the Qt of the set.
+# (Qt 6 writes it into Qt6ConfigVersionImpl.cmake, or Qt6ConfigVersion.cmake itself.)
+$qtVersion = Get-ChildItem -LiteralPath (Join-Path $Destination 'qt6') -Recurse -Include 'Qt6ConfigVersion.cmake', 'Qt6ConfigVersionImpl.cmake' |
+	Select-String -Pattern 'set\(PACKAGE_VERSION "([0-9.]+)"\)' | Select-Object -First 1 |
+	ForEach-Object { $_.Matches[0].Groups[1].Value }
+if ($qtVersion -ne $spec.qt6.qt) {
+	throw "buildspec.json says the Qt set holds Qt $($spec.qt6.qt); its Qt6ConfigVersion files say '$qtVersion'"
+}
+Write-Host "Qt $qtVersion"
 
 # CMake takes forward slashes; a backslash in a list it passes on may read as an escape.
 $deps = (Join-Path $Destination 'deps').Replace('\', '/')
