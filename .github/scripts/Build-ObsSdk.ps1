@@ -27,7 +27,7 @@ function Assert-Exit([string]$What) {
 }
 
 $root = Resolve-Path (Join-Path $PSScriptRoot '..' '..')
-$spec = Get-Content -Raw (Join-Path $root 'buildspec.json') | ConvertFrom-Json
+$pins = Get-Content -Raw (Join-Path $root 'buildspec.json') | ConvertFrom-Json
 $report = [System.Collections.Generic.List[object]]::new()
 
 # Downloads $Url to $Path and returns its SHA-256 once it matches $Expected. $Source says who
@@ -61,21 +61,21 @@ New-Item -ItemType Directory -Force $Work, $Destination | Out-Null
 # .NET resolves relative paths against the process's folder, not PowerShell's.
 $Destination = (Resolve-Path $Destination).Path
 $Work = (Resolve-Path $Work).Path
-$obsVersion = $spec.'obs-studio'.version
+$obsVersion = $pins.'obs-studio'.version
 
 # OBS's sources first: their buildspec.json names the obs-deps set libobs is meant to build with
 # (and its configure fetches that set again for itself); a different set of ours would leave
 # libobs and clackery.dll on two Qt builds.
 $obsZip = Join-Path $Work "obs-studio-$obsVersion.zip"
-Get-Checked "OBS Studio $obsVersion sources" $spec.'obs-studio'.url $obsZip $spec.'obs-studio'.sha256 'buildspec.json' | Out-Null
+Get-Checked "OBS Studio $obsVersion sources" $pins.'obs-studio'.url $obsZip $pins.'obs-studio'.sha256 'buildspec.json' | Out-Null
 $sources = Join-Path $Work 'sources'
 Expand-Zip $obsZip $sources
 $obsSource = Join-Path $sources "obs-studio-$obsVersion"
-$obsSpec = Get-Content -Raw (Join-Path $obsSource 'buildspec.json') | ConvertFrom-Json
+$obsBuildspec = Get-Content -Raw (Join-Path $obsSource 'buildspec.json') | ConvertFrom-Json
 
 foreach ($entry in @(@{ Ours = 'obs-deps'; Theirs = 'prebuilt'; Folder = 'deps' }, @{ Ours = 'qt6'; Theirs = 'qt6'; Folder = 'qt6' })) {
-	$ours = $spec.($entry.Ours)
-	$theirs = $obsSpec.dependencies.($entry.Theirs)
+	$ours = $pins.($entry.Ours)
+	$theirs = $obsBuildspec.dependencies.($entry.Theirs)
 	if (-not $theirs -or -not $theirs.version) {
 		throw "OBS $obsVersion's buildspec.json has no dependencies.$($entry.Theirs).version: read it and update this script"
 	}
@@ -98,8 +98,8 @@ foreach ($entry in @(@{ Ours = 'obs-deps'; Theirs = 'prebuilt'; Folder = 'deps' 
 $qtVersion = Get-ChildItem -LiteralPath (Join-Path $Destination 'qt6') -Recurse -Include 'Qt6ConfigVersion.cmake', 'Qt6ConfigVersionImpl.cmake' |
 	Select-String -Pattern 'set\(PACKAGE_VERSION "([0-9.]+)"\)' | Select-Object -First 1 |
 	ForEach-Object { $_.Matches[0].Groups[1].Value }
-if ($qtVersion -ne $spec.qt6.qt) {
-	throw "buildspec.json says the Qt set holds Qt $($spec.qt6.qt); its Qt6ConfigVersion files say '$qtVersion'"
+if ($qtVersion -ne $pins.qt6.qt) {
+	throw "buildspec.json says the Qt set holds Qt $($pins.qt6.qt); its Qt6ConfigVersion files say '$qtVersion'"
 }
 Write-Host "Qt $qtVersion"
 
@@ -139,9 +139,9 @@ foreach ($dll in 'obs.dll', 'obs-frontend-api.dll', 'w32-pthreads.dll') {
 
 $sdk = [pscustomobject]@{
 	obs = $obsVersion
-	'obs-deps' = $spec.'obs-deps'.version
-	qt6 = $spec.qt6.version
-	qt = $spec.qt6.qt
+	'obs-deps' = $pins.'obs-deps'.version
+	qt6 = $pins.qt6.version
+	qt = $pins.qt6.qt
 	config = $Config
 	downloads = $report
 }
