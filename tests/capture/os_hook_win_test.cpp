@@ -6,6 +6,7 @@
 #include "capture/os_input.h"
 #include "capture/wake_signal.h"
 #include "hook_test_support.h"
+#include "interactive_desktop.h"
 
 #include <gtest/gtest.h>
 
@@ -48,6 +49,7 @@ class SystemHook : public ::testing::Test {
 protected:
 	void SetUp() override
 	{
+		CLACKERY_SKIP_WITHOUT_INTERACTIVE_DESKTOP();
 		ASSERT_TRUE(start_hook_thread(*ring, true)) << "error " << hook_last_error(*ring);
 		word = bump_generation(*ring, true);
 	}
@@ -192,6 +194,7 @@ LRESULT CALLBACK counting_hook(int code, WPARAM wParam, LPARAM lParam)
 
 TEST(SystemHookChain, EveryKeyGoesOnToTheNextHook)
 {
+	CLACKERY_SKIP_WITHOUT_INTERACTIVE_DESKTOP();
 	std::atomic<DWORD> other_thread{0};
 	std::atomic<bool> other_ready{false};
 	std::thread other([&] {
