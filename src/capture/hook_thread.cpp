@@ -169,9 +169,4 @@ KeyState key_state(std::uint32_t vk)
 	return os::key_state(vk);
 }
 
-KeyRing::~KeyRing()
-{
-	stop_hook_thread(*this);
-}
-
 } // namespace clackery

@@ -1,10 +1,17 @@
 #include "capture/ring.h"
 
+#include "capture/hook_thread.h"
+
 namespace clackery {
 namespace {
 KeyRing the_ring;
 
 } // namespace
+
+KeyRing::~KeyRing()
+{
+	stop_hook_thread(*this);
+}
 
 KeyRing &key_ring()
 {

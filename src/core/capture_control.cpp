@@ -2,7 +2,7 @@
 
 #include "capture/hook_thread.h"
 #include "capture/ring.h"
-#include "core/keys_state.h"
+#include "core/key_events.h"
 #include "core/runtime_state.h"
 
 namespace clackery {

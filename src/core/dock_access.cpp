@@ -6,7 +6,7 @@
 #include "core/runtime_state.h"
 #include "core/settings.h"
 #include "delivery/vendor.h"
-#include "dock/text_dock.h"
+#include "dock/control_dock.h"
 
 namespace clackery {
 

@@ -1,7 +1,7 @@
 #include "core/dock_host.h"
 
 #include "core/module_state.h"
-#include "dock/text_dock.h"
+#include "dock/control_dock.h"
 
 #include <obs-frontend-api.h>
 #include <obs.h>

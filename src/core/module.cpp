@@ -8,7 +8,7 @@
 #include "core/data_files.h"
 #include "core/dock_host.h"
 #include "core/hotkeys.h"
-#include "core/keys_state.h"
+#include "core/key_events.h"
 #include "core/module_state.h"
 #include "core/options.h"
 #include "core/request_services.h"

@@ -5,7 +5,7 @@
 #include "core/capture_control.h"
 #include "core/catalogues.h"
 #include "core/data_files.h"
-#include "core/keys_state.h"
+#include "core/key_events.h"
 #include "core/module_state.h"
 #include "core/runtime_state.h"
 #include "core/settings.h"

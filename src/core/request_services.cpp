@@ -10,8 +10,8 @@
 #include "core/settings.h"
 #include "core/state_object.h"
 #include "core/totals.h"
+#include "dock/control_dock.h"
 #include "dock/dock_geometry.h"
-#include "dock/text_dock.h"
 
 #include <QDockWidget>
 

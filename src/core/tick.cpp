@@ -3,7 +3,7 @@
 #include "capture/hook_thread.h"
 #include "capture/ring.h"
 #include "common/clock.h"
-#include "core/keys_state.h"
+#include "core/key_events.h"
 #include "core/module_state.h"
 #include "core/runtime_state.h"
 #include "core/totals.h"

@@ -4,7 +4,7 @@
 #include "../delivery/fake_websocket.h"
 #include "../dock/dock_fixture.h"
 #include "capture/ring.h"
-#include "core/keys_state.h"
+#include "core/key_events.h"
 #include "core/module_state.h"
 #include "core/runtime_state.h"
 #include "core/settings.h"
@@ -12,7 +12,7 @@
 #include "core/tick.h"
 #include "core/totals.h"
 #include "delivery/vendor.h"
-#include "dock/text_dock.h"
+#include "dock/control_dock.h"
 #include "layouts/text_layout.h"
 #include "support/temp_dir.h"
 

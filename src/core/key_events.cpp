@@ -1,7 +1,7 @@
-#include "core/keys_state.h"
+#include "core/key_events.h"
 
-#include "capture/keys_text.h"
 #include "core/dock_access.h"
+#include "core/keys_text.h"
 #include "core/module_state.h"
 #include "core/runtime_state.h"
 #include "core/settings.h"
