@@ -1,18 +1,12 @@
 #pragma once
-// Keys held and text typed through the keys, as the tick has seen them. UI thread only.
+// Key events to the page, and the text they type for the "keys" text source. UI thread only.
 
 #include "capture/held_keys.h"
-#include "common/records.h"
+#include "core/core.h"
 
 namespace clackery {
 
-HeldKeys &held_keys();
-
-// The keys text as a frame on its own (op "type", nothing committed).
-TextFrame keys_text_frame(bool mask);
-void clear_keys_text();
-
 // Sends one key event (masked when asked) and types its character for the "keys" source.
-void emit_key_event(const KeyEvent &event);
+void emit_key_event(Core &core, const KeyEvent &event);
 
 } // namespace clackery

@@ -124,4 +124,9 @@ TextFrame keys_text_frame(const KeysText &text, bool mask)
 	return frame(text, "type", {}, mask);
 }
 
+void clear_keys_text(KeysText &text)
+{
+	text.code_points.clear();
+}
+
 } // namespace clackery
