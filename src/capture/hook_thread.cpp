@@ -99,6 +99,7 @@ bool start_hook_thread(KeyRing &ring, bool install_os_hook)
 	if (control.started)
 		return control.hook_running.load(std::memory_order_acquire);
 	control.started = true;
+	control.stop = stop_hook_thread;
 	control.install_os_hook = install_os_hook;
 	control.stop_requested.store(false, std::memory_order_release);
 	{

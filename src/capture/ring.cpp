@@ -1,7 +1,5 @@
 #include "capture/ring.h"
 
-#include "capture/hook_thread.h"
-
 namespace clackery {
 namespace {
 KeyRing the_ring;
@@ -10,7 +8,8 @@ KeyRing the_ring;
 
 KeyRing::~KeyRing()
 {
-	stop_hook_thread(*this);
+	if (hook.stop)
+		hook.stop(*this);
 }
 
 KeyRing &key_ring()

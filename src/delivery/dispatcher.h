@@ -1,10 +1,10 @@
 #pragma once
-// Serves the vendor requests on the UI thread (always reached through the request gate). The
-// core's services arrive as an interface, so this folder never includes core or dock headers.
+// What the vendor requests, served on the UI thread (always reached through the request gate),
+// may ask of the core. The core's services arrive as this interface, so this folder never
+// includes core or dock headers; the table and serve_vendor_request are in vendor_request.h.
 
 #include "common/records.h"
 #include "common/request_records.h"
-#include "delivery/vendor_request.h"
 
 #include <obs.hpp>
 
@@ -69,10 +69,5 @@ public:
 	virtual std::optional<DockImage> dock_grab(bool floating) = 0;
 	virtual std::optional<DockGeometryReport> dock_geometry(const DockGeometryRequest &request) = 0;
 };
-
-// Writes the reply keys of `row`'s request into `response`, which obs-websocket owns; writes
-// nothing without services or while the module is not running.
-void serve_vendor_request(RequestServices *services, const VendorRequestRow &row, obs_data_t *request,
-			  obs_data_t *response);
 
 } // namespace clackery

@@ -25,4 +25,9 @@ struct VendorRequestRow {
 extern const VendorRequestRow kVendorRequests[];
 extern const std::size_t kVendorRequestCount;
 
+// Writes the reply keys of `row`'s request into `response`, which obs-websocket owns; writes
+// nothing without services or a handler, or while the module is not running.
+void serve_vendor_request(RequestServices *services, const VendorRequestRow &row, obs_data_t *request,
+			  obs_data_t *response);
+
 } // namespace clackery
