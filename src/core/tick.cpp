@@ -3,10 +3,8 @@
 #include "capture/hook_thread.h"
 #include "capture/ring.h"
 #include "common/clock.h"
-#include "core/keys_state.h"
-#include "core/module_state.h"
+#include "core/key_events.h"
 #include "core/runtime_state.h"
-#include "core/totals.h"
 
 namespace clackery {
 namespace {
@@ -14,56 +12,54 @@ namespace {
 constexpr std::uint64_t kSweepIntervalMs = 250;
 constexpr std::uint64_t kPublishIntervalMs = 2000;
 
-std::uint64_t next_sweep = 0;
-std::uint64_t next_publish = 0;
-
-void consume_ring()
+void consume_ring(Core &core)
 {
 	KeyRing &ring = key_ring();
-	DeliveryCounters &counters = delivery_counters();
+	DeliveryCounters &counters = core.totals;
 	KeyRecord record;
 	// No cap per tick: a burst is never held back.
 	while (pop_record(ring, record)) {
-		if (runtime_state().paused)
+		if (core.runtime.paused)
 			continue;
 		KeyTally tally;
-		const auto event = update_held_keys(held_keys(), record, tally);
+		const auto event = update_held_keys(core.held_keys, record, tally);
 		counters.unknown += tally.unknown;
 		counters.repeated += tally.repeated;
 		if (event)
-			emit_key_event(*event);
+			emit_key_event(core, *event);
 	}
 }
 
 } // namespace
 
-void drain_keys()
+void drain_keys(Core &core)
 {
-	if (is_running())
-		consume_ring();
+	if (core.running)
+		consume_ring(core);
 }
 
-void tick()
+void tick(Core &core)
 {
-	tick_with(tick_count_ms, key_state);
+	tick_with(core, tick_count_ms, key_state);
 }
 
-void tick_with(const std::function<std::uint64_t()> &clock_ms, const std::function<KeyState(std::uint32_t vk)> &probe)
+void tick_with(Core &core, const std::function<std::uint64_t()> &clock_ms,
+	       const std::function<KeyState(std::uint32_t vk)> &probe)
 {
-	if (!is_running())
+	if (!core.running)
 		return;
-	consume_ring();
+	consume_ring(core);
 	const std::uint64_t now = clock_ms();
-	if (now >= next_sweep) {
-		next_sweep = now + kSweepIntervalMs;
-		if (!runtime_state().paused) {
-			for (const KeyEvent &event : sweep_held_keys(held_keys(), probe, wall_clock_ms()))
-				emit_key_event(event);
+	if (now >= core.next_sweep) {
+		core.next_sweep = now + kSweepIntervalMs;
+		if (!core.runtime.paused) {
+			for (const KeyEvent &event : sweep_held_keys(core.held_keys, probe, wall_clock_ms()))
+				emit_key_event(core, event);
 		}
 	}
-	if (now >= next_publish) {
-		next_publish = now + kPublishIntervalMs;
-		publish_state(false);
+	if (now >= core.next_publish) {
+		core.next_publish = now + kPublishIntervalMs;
+		publish_state(core, false);
 	}
 }
 

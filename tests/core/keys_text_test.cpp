@@ -1,4 +1,4 @@
-#include "capture/keys_text.h"
+#include "core/keys_text.h"
 
 #include <gtest/gtest.h>
 
