@@ -71,6 +71,8 @@ ServerEnabled=true
 AuthRequired=false
 ServerPort=$PORT
 INI
+# OBS 31 and later read the first-run mark from here; without it their set-up wizard opens.
+[ -e "$HOME_DIR/.config/obs-studio/user.ini" ] || printf '[General]\nFirstRun=true\n' >"$HOME_DIR/.config/obs-studio/user.ini"
 
 # Xvfb and OBS in sessions of their own: Ctrl+C reaches this script's whole process group, and
 # a display that dies under OBS while it saves and shuts down would spoil its shutdown. They

@@ -125,6 +125,10 @@ function writeGlobalIni(home, port) {
     '[General]', 'FirstRun=true', '',
     '[OBSWebSocket]', 'FirstLoad=false', 'ServerEnabled=true', 'AuthRequired=false', `ServerPort=${port}`, '',
   ].join('\n'));
+  // OBS 31 and later read the first-run mark from the user's file: without it the
+  // auto-configuration wizard opens, and a close during its modal loop never ends.
+  const user = path.join(dir, 'user.ini');
+  if (!fs.existsSync(user)) fs.writeFileSync(user, '[General]\nFirstRun=true\n');
 }
 
 // Xvfb picks a free display itself and tells us which through a pipe.
