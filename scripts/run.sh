@@ -77,7 +77,9 @@ INI
 # Xvfb and OBS in sessions of their own: Ctrl+C reaches this script's whole process group, and
 # a display that dies under OBS while it saves and shuts down would spoil its shutdown. They
 # are stopped in order by stop_all.
-exec 3< <(exec setsid Xvfb -displayfd 1 -screen 0 1920x1080x24 -nolisten tcp +extension GLX 2>"$RUN_DIR/xvfb.log")
+# The screen is two screens wide: OBS on the left half, the page's window on the right when
+# the demo shows it as a window (as on a streamer's second monitor).
+exec 3< <(exec setsid Xvfb -displayfd 1 -screen 0 3840x1080x24 -nolisten tcp +extension GLX 2>"$RUN_DIR/xvfb.log")
 XVFB_PID=$!
 read -r DISPLAY_NUMBER <&3
 export DISPLAY=:$DISPLAY_NUMBER
@@ -113,7 +115,7 @@ for _ in $(seq 1 600); do
 	sleep 0.1
 done
 grep -q '\[clackery\] plugin loaded' "$LOG" || { echo "the module did not load; see $LOG" >&2; exit 1; }
-# No window manager under Xvfb: give the main window the whole screen.
+# The main window gets the whole screen.
 for window in $(xdotool search --onlyvisible --name '^OBS ' 2>/dev/null); do
 	xdotool windowmove "$window" 0 0 windowsize "$window" 1920 1080
 done
