@@ -115,10 +115,7 @@ for _ in $(seq 1 600); do
 	sleep 0.1
 done
 grep -q '\[clackery\] plugin loaded' "$LOG" || { echo "the module did not load; see $LOG" >&2; exit 1; }
-# The main window gets the whole screen.
-for window in $(xdotool search --onlyvisible --name '^OBS ' 2>/dev/null); do
-	xdotool windowmove "$window" 0 0 windowsize "$window" 1920 1080
-done
+# The demo gives OBS's main window the left half of the screen.
 
 say "OBS is running with Clackery (display $DISPLAY, obs-websocket on port $PORT); the demo:"
 demo=(node scripts/lib/demo.mjs --port "$PORT" --page "$PAGE" --out "$RUN_DIR" --display "$DISPLAY")

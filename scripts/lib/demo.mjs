@@ -197,6 +197,11 @@ async function main() {
   await call(client, 'test_dock_geometry', { floating: false });
   await call(client, 'test_dock_paused', { paused: false });
   await call(client, 'test_set_text_options', { textSource: 'keys' });
+  // The main window gets the left half of the screen, once OBS has laid it out itself (OBS 29
+  // sets its first size after its window is up).
+  for (const id of X('xdotool', 'search', '--onlyvisible', '--name', '^OBS ').split('\n').filter(Boolean)) {
+    X('xdotool', 'windowmove', id, '0', '0', 'windowsize', id, '1920', '1080');
+  }
 
   const { inputKinds } = await client.call('GetInputKindList');
   const windowed = !inputKinds.includes('browser_source');
