@@ -29,7 +29,7 @@ root_host_tests() {
 		CLACKERY_MODULE="$ROOT_BUILD_DIR/src/core/clackery.so" \
 		CLACKERY_COMPANION="$ROOT_BUILD_DIR/tests/companion/clackery_test_companion.so" \
 		CLACKERY_VERSION_PROBE="$ROOT_BUILD_DIR/tests/host/clackery_version_probe" \
-		CLACKERY_DATA_DIR="$ROOT_BUILD_DIR/data" node --test --test-concurrency=1 "${files[@]}")
+		CLACKERY_DATA_DIR="$ROOT_BUILD_DIR/data" node --test --test-concurrency=1 --test-timeout=600000 "${files[@]}")
 }
 
 # Every host test file, by name.

@@ -331,8 +331,22 @@ export async function startObs(options = {}) {
       await sleep(50);
     }
   }
+  // A request that OBS never answers because it ended (a crash, a deadlock ended by a kill)
+  // fails instead of leaving the test waiting for ever.
+  const ended = exited(obs).then(() => {
+    throw new Error(`OBS ended (${obs.exitCode ?? obs.signalCode}) before answering; log at ${logFile}`);
+  });
+  ended.catch(() => {});
+  const send = client.call.bind(client);
+  client.call = (...request) => Promise.race([send(...request), ended]);
   const host = new ObsHost({ root, home, port, obs, xvfb: xvfb.process, display: xvfb.display, client, logFile });
-  if (options.companion !== false) await host.waitForLog('[clackery-test] companion ready');
+  if (options.companion !== false) {
+    await host.waitForLog('[clackery-test] companion ready');
+    // A task on OBS's UI thread, answered once the frontend's main loop runs. obs-websocket 5.7
+    // (OBS 32) serves requests while the frontend still sets itself up, and one that creates a
+    // scene then deadlocks OBS's start-up.
+    await host.callVendor('clackery_test', 'list_dock_combos', { dock: '' });
+  }
   return host;
 }
 
