@@ -112,6 +112,12 @@ void remove_capture(KeyRing &ring)
 	ring.hook.os.backend.reset();
 }
 
+void follow_mouse_wanted(KeyRing &ring)
+{
+	if (ring.hook.os.backend)
+		ring.hook.os.backend->set_mouse(ring.hook.mouse_wanted.load(std::memory_order_acquire));
+}
+
 WaitResult wait_message(HookControl &control, ThreadMessage &message, std::uint32_t &error)
 {
 	OsHookState &state = control.os;

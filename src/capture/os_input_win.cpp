@@ -2,6 +2,7 @@
 // calls on the installing thread while it takes its messages (PeekMessageW).
 
 #include "capture/key_message.h"
+#include "capture/mouse_input_win.h"
 #include "capture/os_input.h"
 #include "capture/ring.h"
 
@@ -59,6 +60,7 @@ bool install_capture(KeyRing &ring, std::uint32_t &error)
 
 void remove_capture(KeyRing &ring)
 {
+	close_mouse_input(ring.hook.os);
 	if (ring.hook.os.hook) {
 		UnhookWindowsHookEx(static_cast<HHOOK>(ring.hook.os.hook));
 		ring.hook.os.hook = nullptr;
@@ -68,8 +70,15 @@ void remove_capture(KeyRing &ring)
 WaitResult wait_message(HookControl &, ThreadMessage &message, std::uint32_t &error)
 {
 	MSG msg;
-	// Sent messages, the system hook's calls among them, are handled inside PeekMessageW.
-	while (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+	// Sent messages, the system hook's calls among them, are handled inside PeekMessageW; posted
+	// ones for a window of this thread (raw input) go to its procedure.
+	for (;;) {
+		if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+			if (msg.hwnd == nullptr)
+				break;
+			DispatchMessageW(&msg);
+			continue;
+		}
 		// The keys the hook stored wake the consumer here, once the hook has returned: waking
 		// is a system call, which the system's input should not wait for.
 		if (KeyRing *ring = hook_thread_ring())
