@@ -121,6 +121,15 @@ void handle_raw_mouse(void *input_handle)
 	}
 }
 
+void take_waiting_raw_mouse(OsHookState &state)
+{
+	if (!state.mouse_window)
+		return;
+	MSG message;
+	while (PeekMessageW(&message, static_cast<HWND>(state.mouse_window), WM_INPUT, WM_INPUT, PM_REMOVE))
+		DispatchMessageW(&message);
+}
+
 void close_mouse_input(OsHookState &state)
 {
 	if (!state.mouse_window)

@@ -19,6 +19,7 @@ LRESULT CALLBACK low_level_keyboard_proc(int code, WPARAM wParam, LPARAM lParam)
 {
 	if (code == HC_ACTION) {
 		if (KeyRing *ring = hook_thread_ring()) {
+			take_waiting_raw_mouse(ring->hook.os);
 			const auto *info = reinterpret_cast<const KBDLLHOOKSTRUCT *>(lParam);
 			record_captured_key(*ring, record_from_hook(info->vkCode, info->scanCode, info->flags));
 		}
