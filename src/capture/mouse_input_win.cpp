@@ -12,6 +12,8 @@
 
 #include "common/win32.h"
 
+#include <atomic>
+
 namespace clackery {
 namespace {
 
@@ -20,6 +22,7 @@ constexpr USHORT USAGE_PAGE_GENERIC = 0x01;
 constexpr USHORT USAGE_MOUSE = 0x02;
 
 WheelRemainder wheel_remainder; // hook thread only
+std::atomic<unsigned long long> raw_messages{0};
 
 HINSTANCE this_module()
 {
@@ -96,8 +99,14 @@ void open_mouse_input(OsHookState &state)
 
 } // namespace
 
+unsigned long long raw_mouse_message_count()
+{
+	return raw_messages.load(std::memory_order_relaxed);
+}
+
 void handle_raw_mouse(void *input_handle)
 {
+	raw_messages.fetch_add(1, std::memory_order_relaxed);
 	RAWINPUT input;
 	UINT size = sizeof(input);
 	if (GetRawInputData(static_cast<HRAWINPUT>(input_handle), RID_INPUT, &input, &size, sizeof(RAWINPUTHEADER)) ==

@@ -13,6 +13,9 @@ void handle_raw_mouse(void *input_handle);
 // the posted message. Taking what waits first keeps the one stream in the order it happened.
 void take_waiting_raw_mouse(OsHookState &state);
 
+// How many WM_INPUT of the mouse the thread has read since load, movement included (bench).
+unsigned long long raw_mouse_message_count();
+
 // Unregisters the mouse and destroys its window; nothing when it is not open.
 void close_mouse_input(OsHookState &state);
 
