@@ -7,12 +7,17 @@ import { stagedOverlay } from './helpers.mjs';
 
 const staged = stagedOverlay();
 
-// Counts every animation the page starts on the wheel, so that pulses can be told apart.
+// Records every pulse the page starts on the wheel's arrow, as the direction the arrow is turned
+// to (a ▲ turned 0, 90, 180 or 270 degrees), so that pulses can be told apart.
 const COUNT_PULSES = () => {
   const animate = Element.prototype.animate;
+  const ARROWS = { 0: '▲', 90: '▶', 180: '▼', 270: '◀' };
   window.pulses = [];
   Element.prototype.animate = function (frames, options) {
-    if (this.classList.contains('wheel-flash')) window.pulses.push(this.textContent);
+    if (this.classList.contains('wheel-arrow')) {
+      const turn = /rotate\((\d+)deg\)/.exec(frames[0].transform);
+      window.pulses.push(this.textContent === '▲' && turn ? ARROWS[turn[1]] : '?');
+    }
     return animate.call(this, frames, options);
   };
 };

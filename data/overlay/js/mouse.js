@@ -32,10 +32,12 @@
     return { width: Math.max(w, p.x + p.w), height: Math.max(h, p.y + p.h) };
   }
 
-  function arrowOf(dx, dy) {
-    if (dy < 0) return '▲';
-    if (dy > 0) return '▼';
-    return dx < 0 ? '◀' : '▶';
+  // The arrow is one ▲ turned to the notch's direction, so a notch never changes text (which
+  // would lay the mouse out again).
+  function turnOf(dx, dy) {
+    if (dy < 0) return 0;
+    if (dy > 0) return 180;
+    return dx < 0 ? 270 : 90;
   }
 
   function createMouse(container) {
@@ -43,8 +45,8 @@
     const lit = new Set();
     let wheel = null;
     let flash = null;
-    let pulse = null;          // the running pulse animation
-    let shownArrow = '';
+    let arrow = null;
+    let pulses = [];           // the running pulse's animations
 
     function part(className, parent) {
       const el = document.createElement('div');
@@ -58,8 +60,7 @@
       container.textContent = '';
       parts.clear();
       lit.clear();
-      pulse = null;
-      shownArrow = '';
+      pulses = [];
       container.style.left = origin + p.x * unit + 'px';
       container.style.top = origin + p.y * unit + 'px';
       container.style.width = p.w * unit + 'px';
@@ -76,6 +77,10 @@
       wheel.dataset.button = '1';
       parts.set(1, wheel);
       flash = part('wheel-flash', wheel);
+      arrow = document.createElement('span');
+      arrow.className = 'wheel-arrow';
+      arrow.textContent = '▲';
+      flash.appendChild(arrow);
     }
 
     function setButton(button, down) {
@@ -100,18 +105,15 @@
     // transform move, so the pulse runs beside the keys without laying anything out.
     function notch(dx, dy) {
       if (!flash) return;
-      const arrow = arrowOf(dx, dy);
-      if (arrow !== shownArrow) {
-        shownArrow = arrow;
-        flash.textContent = arrow;
-      }
       const shift = (dy || dx) < 0 ? -1 : 1;
       const axis = dy !== 0 ? 'translateY' : 'translateX';
-      if (pulse) pulse.cancel();
-      pulse = flash.animate([
-        { opacity: 1, transform: axis + '(' + 3 * shift + 'px)' },
-        { opacity: 0, transform: axis + '(0px)' },
-      ], { duration: PULSE_MS, easing: 'ease-out' });
+      const turn = 'rotate(' + turnOf(dx, dy) + 'deg)';
+      for (const running of pulses) running.cancel();
+      const timing = { duration: PULSE_MS, easing: 'ease-out' };
+      pulses = [
+        flash.animate([{ opacity: 1 }, { opacity: 0 }], timing),
+        arrow.animate([{ transform: axis + '(' + 3 * shift + 'px) ' + turn }, { transform: axis + '(0px) ' + turn }], timing),
+      ];
     }
 
     return { build, setButton, clearAll, notch, lit };
