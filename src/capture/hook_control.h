@@ -55,6 +55,8 @@ struct HookControl {
 	// Whether mouse buttons and the wheel are captured too; written by the UI thread, which then
 	// asks the hook thread to follow it (WM_CLACKERY_MOUSE).
 	std::atomic<bool> mouse_wanted{false};
+	// Whether the hook thread has the mouse selected or registered now; written by that thread.
+	std::atomic<bool> mouse_active{false};
 	OsHookState os;
 	// Set by start_hook_thread: how the ring's destructor ends a thread that still runs, without
 	// the ring knowing the hook thread.

@@ -170,6 +170,11 @@ void set_mouse_capture(KeyRing &ring, bool on)
 		os::post_message(control, id, ThreadMessage{WM_CLACKERY_MOUSE, 0, 0});
 }
 
+bool mouse_capture_active(const KeyRing &ring)
+{
+	return ring.hook.mouse_active.load(std::memory_order_acquire);
+}
+
 bool hook_running(const KeyRing &ring)
 {
 	return ring.hook.hook_running.load(std::memory_order_acquire);

@@ -28,6 +28,9 @@ bool post_test_key(KeyRing &ring, const KeyRecord &record);
 // across a restart of the thread. Movement is never captured.
 void set_mouse_capture(KeyRing &ring, bool on);
 
+// Whether the hook thread captures the mouse now (it follows set_mouse_capture shortly after).
+bool mouse_capture_active(const KeyRing &ring);
+
 bool hook_running(const KeyRing &ring);
 std::uint32_t hook_last_error(const KeyRing &ring);
 

@@ -160,6 +160,7 @@ void follow_mouse_wanted(KeyRing &ring)
 		open_mouse_input(state);
 	else if (!wanted)
 		close_mouse_input(state);
+	ring.hook.mouse_active.store(state.mouse_window != nullptr, std::memory_order_release);
 }
 
 } // namespace os

@@ -62,6 +62,7 @@ bool install_capture(KeyRing &ring, std::uint32_t &error)
 void remove_capture(KeyRing &ring)
 {
 	close_mouse_input(ring.hook.os);
+	ring.hook.mouse_active.store(false, std::memory_order_release);
 	if (ring.hook.os.hook) {
 		UnhookWindowsHookEx(static_cast<HHOOK>(ring.hook.os.hook));
 		ring.hook.os.hook = nullptr;
