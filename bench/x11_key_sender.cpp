@@ -35,8 +35,8 @@ int main()
 	while (std::scanf("%15s %d", what, &down) == 2) {
 		const bool button = what[0] == 'b';
 		const auto detail = static_cast<std::uint8_t>(std::atoi(button ? what + 1 : what));
-		const std::uint8_t type = button ? (down ? XCB_BUTTON_PRESS : XCB_BUTTON_RELEASE)
-						 : (down ? XCB_KEY_PRESS : XCB_KEY_RELEASE);
+		const std::uint8_t type =
+		    button ? (down ? XCB_BUTTON_PRESS : XCB_BUTTON_RELEASE) : (down ? XCB_KEY_PRESS : XCB_KEY_RELEASE);
 		const long long sent = wall_clock_us();
 		xcb_test_fake_input(connection, type, detail, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
 		std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
