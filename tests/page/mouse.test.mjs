@@ -76,6 +76,19 @@ test('the mouse shows only while the option is on, and its buttons light while h
   assert.deepEqual(await lit(page), []);
 });
 
+test('a button held longer than a minute is dropped by the next state, a shorter hold is kept', async () => {
+  const { page, feed } = await staged.open();
+  await page.clock.install();
+  await page.reload();
+  await feed.state({ mouse: true });
+  await feed.mouse(0, true);
+  await page.clock.fastForward(50_000);
+  await feed.mouse(2, true);
+  await page.clock.fastForward(15_000);
+  await feed.state({ mouse: true });
+  assert.deepEqual(await lit(page), ['secondary']);
+});
+
 test('each wheel notch pulses once, showing its direction', async () => {
   const { page, feed } = await staged.open('', { init: COUNT_PULSES });
   await feed.state({ mouse: true });

@@ -53,6 +53,7 @@
     if (all) setMods({ ctrl: false, shift: false, alt: false, win: false });
     // The module forgets held buttons with held keys; a mouse switched off shows nothing held.
     if (all || !s.mouse) mouse.clearAll();
+    else mouse.dropPressedBefore(now - STALE_HOLD_MS);
   }
 
   function releaseHeld(code) {
@@ -166,7 +167,7 @@
       keyboard.build(layout, skin, unit, s.kana);
       for (const code of model.held.keys()) keyboard.setDown(code, true);
       keyboard.paintHeat(model.heat);
-      const held = Array.from(mouse.lit);
+      const held = mouse.held;
       $('mouse').hidden = !mouseShown;
       if (mouseShown) {
         // The plate holds the keys and the mouse beside them.

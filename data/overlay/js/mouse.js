@@ -42,7 +42,7 @@
 
   function createMouse(container) {
     const parts = new Map();   // button number -> element
-    const lit = new Set();
+    const lit = new Map();     // button number -> time of its press (performance.now)
     let wheel = null;
     let flash = null;
     let arrow = null;
@@ -88,7 +88,7 @@
       if (!el) return;
       if (down) {
         if (!lit.has(button)) {
-          lit.add(button);
+          lit.set(button, performance.now());
           el.classList.add('down');
         }
       } else if (lit.delete(button)) {
@@ -97,8 +97,13 @@
     }
 
     function clearAll() {
-      for (const button of lit) parts.get(button).classList.remove('down');
+      for (const button of lit.keys()) parts.get(button).classList.remove('down');
       lit.clear();
+    }
+
+    // A button lit since before `since`: its release was lost on the way (as for keys).
+    function dropPressedBefore(since) {
+      for (const [button, at] of Array.from(lit)) if (at < since) setButton(button, false);
     }
 
     // One pulse per notch: a notch during the last one's pulse starts it again. Only opacity and
@@ -116,7 +121,7 @@
       ];
     }
 
-    return { build, setButton, clearAll, notch, lit };
+    return { build, setButton, clearAll, dropPressedBefore, notch, get held() { return Array.from(lit.keys()); } };
   }
 
   C.mouse = { createMouse, placement, extent, BUTTON_PARTS, DEFAULT_W, DEFAULT_H };
