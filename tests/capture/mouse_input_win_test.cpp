@@ -5,6 +5,7 @@
 #include "capture/hook_thread.h"
 #include "capture/key_names.h"
 #include "hook_test_support.h"
+#include "interactive_desktop.h"
 
 #include <gtest/gtest.h>
 
@@ -118,6 +119,8 @@ class RawMouse : public ::testing::Test {
 protected:
 	void SetUp() override
 	{
+		// SendInput reaches raw input only on the desktop that takes the session's input.
+		CLACKERY_SKIP_WITHOUT_INTERACTIVE_DESKTOP();
 		ASSERT_TRUE(start_hook_thread(*ring, true)) << "error " << hook_last_error(*ring);
 		bump_generation(*ring, true);
 	}
