@@ -2,11 +2,16 @@
 // Key events to the page, and the text they type for the "keys" text source. UI thread only.
 
 #include "capture/held_keys.h"
+#include "capture/mouse_events.h"
 #include "core/core.h"
 
 namespace clackery {
 
 // Sends one key event (masked when asked) and types its character for the "keys" source.
 void emit_key_event(Core &core, const KeyEvent &event);
+
+// Sends one mouse button transition ("mouse") or wheel notch ("wheel"), counted in "sent" as the
+// keys are; while keys are masked it carries no modifiers.
+void emit_mouse_event(Core &core, const MouseEvent &event);
 
 } // namespace clackery

@@ -54,6 +54,7 @@ void close_capture_and_forget_keys(Core &core)
 {
 	bump_generation(key_ring(), false);
 	core.held_keys.clear();
+	core.held_buttons = {};
 }
 
 void reopen_capture(const Core &core)

@@ -21,6 +21,14 @@ void consume_ring(Core &core)
 	while (pop_record(ring, record)) {
 		if (core.runtime.paused)
 			continue;
+		if (record.kind != RecordKind::key) {
+			// What the hook thread queued before the mouse was switched off is not shown.
+			if (obs_data_get_bool(core.settings.data, "mouse")) {
+				if (const auto event = mouse_event(core.held_buttons, core.held_keys, record))
+					emit_mouse_event(core, *event);
+			}
+			continue;
+		}
 		KeyTally tally;
 		const auto event = update_held_keys(core.held_keys, record, tally);
 		counters.unknown += tally.unknown;
