@@ -182,17 +182,18 @@ void tick_path_source(benchmark::State &state)
 		return;
 	}
 	RunningModule module(true);
+	Core &core = module.core;
 	const auto batch = static_cast<int>(state.range(0));
-	const std::uint64_t sent_before = delivery_counters().sent;
+	const std::uint64_t sent_before = core.totals.sent;
 	bool down = true;
 	for (auto _ : state) {
 		for (int i = 0; i < batch; ++i, down = !down)
 			push_record(key_ring(), key_a(down), module.word);
-		tick();
+		tick(core);
 	}
 	const auto events = static_cast<double>(state.iterations()) * batch;
 	state.counters["events"] = batch;
-	state.counters["sent"] = static_cast<double>(delivery_counters().sent - sent_before) / events;
+	state.counters["sent"] = static_cast<double>(core.totals.sent - sent_before) / events;
 	state.counters["road_source"] = vendor_record().overlayRoad == OverlayRoad::Source ? 1 : 0;
 	state.SetItemsProcessed(static_cast<std::int64_t>(events));
 }

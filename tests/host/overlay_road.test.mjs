@@ -36,9 +36,15 @@ async function typeKeys(obs) {
 
 const kinds = (events) => events.map((event) => JSON.parse(event.event_data.json).kind);
 
+// The state tells tools which road reaches the overlay; it follows within two seconds.
+async function roadInState(obs, road) {
+  await waitFor(async () => (await call(obs, 'get_state')).overlayRoad === road, `overlayRoad "${road}"`, 5000);
+}
+
 test('keys, text and state reach the overlay source only, nothing goes out on the broadcast', () =>
   withObsFrom(startTestObs, async (obs) => {
     await addForeignSource(obs);
+    await roadInState(obs, 'none');
     await placeOverlay(obs);
     await resume(obs);
     await clearPageEvents(obs);
@@ -61,6 +67,7 @@ test('keys, text and state reach the overlay source only, nothing goes out on th
       assert.equal(JSON.parse(event.event_data.json).type, 'fernquarry.clackery');
     }
     assert.deepEqual(await broadcastEvents(obs), [], 'nothing on the broadcast road');
+    await roadInState(obs, 'source');
     assert.equal(obs.clackeryLines().filter((line) => line === FALLBACK_LINE).length, 0);
 
     // Once the overlay is gone, nothing reaches any browser source.
@@ -70,6 +77,7 @@ test('keys, text and state reach the overlay source only, nothing goes out on th
     await new Promise((resolve) => setTimeout(resolve, 2500));
     assert.deepEqual(await sourceEvents(obs), []);
     assert.deepEqual(await broadcastEvents(obs), []);
+    await roadInState(obs, 'none');
     const exit = await obs.stop();
     assert.equal(exit.signal, null, `OBS crashed at exit; log at ${obs.logFile}`);
   }));
@@ -83,6 +91,7 @@ test('a host whose browser sources lack javascript_event falls back to the broad
     await waitFor(async () => kinds(await broadcastEvents(obs)).filter((kind) => kind === 'key').length >= 4,
       'the keys on the broadcast road');
     assert.deepEqual(await sourceEvents(obs), []);
+    await roadInState(obs, 'broadcast');
     assert.equal(obs.clackeryLines().filter((line) => line === FALLBACK_LINE).length, 1, obs.clackeryLines().join('\n'));
     const exit = await obs.stop();
     assert.equal(exit.signal, null, `OBS crashed at exit; log at ${obs.logFile}`);
