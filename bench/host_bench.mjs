@@ -9,7 +9,7 @@ import { performance } from 'node:perf_hooks';
 import { setTimeout as sleep } from 'node:timers/promises';
 import OBSWebSocket, { EventSubscription, RequestBatchExecutionType } from 'obs-websocket-js';
 import {
-  browserEnvelopes, call, counters, KEYS, pressHotkey, resume, startTestObs, waitFor,
+  browserEnvelopes, call, clearPageEvents, counters, KEYS, placeOverlay, pressHotkey, resume, startTestObs, waitFor,
 } from '../tests/host/lib/clackery.mjs';
 import { startObs } from '../tests/host/lib/obs_host.mjs';
 import { cpuSeconds, summary } from './lib/figures.mjs';
@@ -148,7 +148,7 @@ async function measureLatency(obs, { preview = true } = {}) {
   // surface's would.
   const sender = await connect(obs, EventSubscription.None);
   const receiver = await connect(obs, EventSubscription.Vendors);
-  await obs.callVendor('clackery_test', 'clear_browser_events');
+  await clearPageEvents(obs);
   // The handshake's last message is the server's: obs-websocket (Nagle left on) would hold the
   // first event until the client's delayed ACK of it, about 40 ms later. A page pays that once
   // per connection; keys are timed from when the connection is idle.
@@ -191,7 +191,7 @@ async function measureBurst(obs) {
   obs.client.on('VendorEvent', (event) => {
     if (event.vendorName === 'clackery' && event.eventType === 'key') received.push(event.eventData.seq);
   });
-  await obs.callVendor('clackery_test', 'clear_browser_events');
+  await clearPageEvents(obs);
   const before = await counters(obs);
   const requests = Array.from({ length: BURST_KEYS }, (_, i) => pushRequest(i % 2 === 0));
   const start = performance.now();
@@ -234,9 +234,9 @@ async function pushMany(obs, count, pressed) {
   for (let done = 0; done < count; done += batch) {
     const requests = Array.from({ length: Math.min(batch, count - done) }, (_, i) => pushRequest((done + i + pressed) % 2 === 0));
     await obs.client.callBatch(requests, { executionType: RequestBatchExecutionType.SerialRealtime });
-    if ((done / batch) % 5 === 4) await obs.callVendor('clackery_test', 'clear_browser_events');
+    if ((done / batch) % 5 === 4) await clearPageEvents(obs);
   }
-  await obs.callVendor('clackery_test', 'clear_browser_events');
+  await clearPageEvents(obs);
 }
 
 async function waitSent(obs, total) {
@@ -250,6 +250,8 @@ async function measureMemory() {
   // No client takes the vendor events: the figure is the module's, not a slow reader's backlog.
   const obs = await startTestObs({ subscribe: EventSubscription.None });
   try {
+    // The page road as a streamer has it: one overlay source in the scene.
+    await placeOverlay(obs);
     await pressHotkey(obs, 'clackery.pause_toggle');
     await waitFor(async () => !(await call(obs, 'get_state')).paused, 'the resumed state');
     const pid = obs.obs.pid;
@@ -281,6 +283,7 @@ async function measureIdle() {
   let mappingsWith;
   let mappingsWithout;
   try {
+    await placeOverlay(withModule);
     await resume(withModule);
     cpuWith = await idleCpu(withModule);
     rssWith = await settledRss(withModule.obs.pid);
@@ -357,6 +360,7 @@ pageRows(option('--page-json'));
   let e2e;
   let e2eNoPreview;
   try {
+    await placeOverlay(obs);
     await resume(obs);
     e2e = await measureLatency(obs);
     await obs.callVendor('clackery_test', 'set_preview', { enabled: false });

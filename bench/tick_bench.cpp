@@ -1,6 +1,9 @@
 // Cost of the tick per key event, module code only: records pushed into the module's ring, then
 // the real tick drains them (ring pop, held keys, the key payload, emit_overlay_event with the
 // envelope and both roads) against a stand-in obs-websocket whose procedures answer at once.
+// tick_path takes the page's broadcast road (no overlay sources tracked); tick_path_source
+// starts libobs, makes one stand-in overlay browser source with its "javascript_event" and
+// takes the per-source road.
 // Run: build/bench/tick_bench (scripts/bench.sh runs it and puts the figures into its table).
 
 #include "capture/ring.h"
@@ -12,8 +15,10 @@
 
 #include <benchmark/benchmark.h>
 #include <callback/proc.h>
+#include <obs.hpp>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 
@@ -116,6 +121,84 @@ BENCHMARK(tick_path)
     ->Args({0, 64})
     ->Args({1, 64})
     ->Unit(benchmark::kNanosecond);
+
+constexpr const char *kPagePath = "/clackery-bench/overlay/overlay.html";
+
+// The browser source's own procedure, answering at once as obs-browser's queues the event.
+void javascript_event(void *, calldata_t *) {}
+
+void *standin_create(obs_data_t *, obs_source_t *source)
+{
+	proc_handler_add(obs_source_get_proc_handler(source),
+			 "void javascript_event(string eventName, string jsonString)", javascript_event, nullptr);
+	return reinterpret_cast<void *>(1);
+}
+
+bool shows_page(obs_source_t *source, const QString &)
+{
+	const OBSDataAutoRelease settings = obs_source_get_settings(source);
+	return std::strcmp(obs_data_get_string(settings, "local_file"), kPagePath) == 0;
+}
+
+// libobs with one overlay source, for as long as the benchmark runs.
+struct OverlayHost {
+	OBSSourceAutoRelease source;
+	bool started = false;
+	OverlayHost()
+	{
+		// Needs an X display for libobs' hotkeys (scripts/bench.sh runs under Xvfb).
+		started = obs_startup("en-US", nullptr, nullptr);
+		if (!started)
+			return;
+		obs_source_info info = {};
+		info.id = "browser_source";
+		info.type = OBS_SOURCE_TYPE_INPUT;
+		info.get_name = [](void *) { return "bench browser"; };
+		info.create = standin_create;
+		info.destroy = [](void *) {};
+		obs_register_source(&info);
+		const OBSDataAutoRelease settings = obs_data_create();
+		obs_data_set_bool(settings, "is_local_file", true);
+		obs_data_set_string(settings, "local_file", kPagePath);
+		source = obs_source_create("browser_source", "overlay", settings, nullptr);
+		vendor_record().overlays.start(QString::fromUtf8(kPagePath), &shows_page);
+	}
+	~OverlayHost()
+	{
+		if (!started)
+			return;
+		vendor_record().overlays.stop();
+		source = nullptr;
+		obs_shutdown();
+	}
+};
+
+void tick_path_source(benchmark::State &state)
+{
+	// libobs starts once per process; it stays up until the program exits.
+	static OverlayHost host;
+	if (!host.started) {
+		state.SkipWithError("libobs did not start (no X display?)");
+		return;
+	}
+	RunningModule module(true);
+	Core &core = module.core;
+	const auto batch = static_cast<int>(state.range(0));
+	const std::uint64_t sent_before = core.totals.sent;
+	bool down = true;
+	for (auto _ : state) {
+		for (int i = 0; i < batch; ++i, down = !down)
+			push_record(key_ring(), key_a(down), module.word);
+		tick(core);
+	}
+	const auto events = static_cast<double>(state.iterations()) * batch;
+	state.counters["events"] = batch;
+	state.counters["sent"] = static_cast<double>(core.totals.sent - sent_before) / events;
+	state.counters["road_source"] = vendor_record().overlayRoad == OverlayRoad::Source ? 1 : 0;
+	state.SetItemsProcessed(static_cast<std::int64_t>(events));
+}
+
+BENCHMARK(tick_path_source)->ArgNames({"per_tick"})->Arg(1)->Arg(64)->Unit(benchmark::kNanosecond);
 
 } // namespace
 } // namespace clackery

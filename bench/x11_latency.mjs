@@ -21,7 +21,7 @@ import { spawn } from 'node:child_process';
 import readline from 'node:readline';
 import OBSWebSocket, { EventSubscription } from 'obs-websocket-js';
 import { setTimeout as sleep } from 'node:timers/promises';
-import { browserEnvelopes, pressHotkey } from '../tests/host/lib/clackery.mjs';
+import { browserEnvelopes, clearPageEvents, placeOverlay, pressHotkey } from '../tests/host/lib/clackery.mjs';
 import { startObs } from '../tests/host/lib/obs_host.mjs';
 import { summary, threadCpuSeconds } from './lib/figures.mjs';
 
@@ -56,6 +56,8 @@ const obs = await startObs({ subscribe: EventSubscription.None, env: { CLACKERY_
 const receiver = new OBSWebSocket();
 try {
   await receiver.connect(`ws://127.0.0.1:${obs.port}`, undefined, { eventSubscriptions: EventSubscription.Vendors });
+  // The page road as a streamer has it: one overlay source in the scene.
+  await placeOverlay(obs);
   let arrived = null;
   receiver.on('VendorEvent', (event) => {
     if (event.vendorName === 'clackery' && (event.eventType === 'key' || event.eventType === 'mouse') && arrived) {
@@ -85,7 +87,7 @@ try {
     const toCapture = [];
     const toClient = [];
     const received = [];
-    await obs.callVendor('clackery_test', 'clear_browser_events');
+    await clearPageEvents(obs);
     for (let i = 0; i < KEYS; i++) {
       const keycode = buttons ? `b${8 + (i % 2)}` : KEYCODES[i % KEYCODES.length];
       for (const down of [true, false]) {

@@ -126,7 +126,8 @@ void show_state_on_dock(const Core &core)
 	obs_data_t *settings = core.settings.data;
 	core.dock->show_state(core.runtime.paused, core.runtime.hidden, hook_running(key_ring()),
 			      vendor_record().deliveryEnabled.load(), obs_data_get_string(settings, "text_source"),
-			      current_options(core), obs_data_get_string(settings, "text_color"));
+			      current_options(core), obs_data_get_string(settings, "text_color"),
+			      vendor_record().overlayRoad == OverlayRoad::Broadcast);
 }
 
 QDockWidget *enclosing_dock_frame(QWidget *widget)

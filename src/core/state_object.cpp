@@ -1,6 +1,7 @@
 #include "core/state_object.h"
 
 #include "core/hotkeys.h"
+#include "delivery/vendor.h"
 #include "sounds/sound_packs.h"
 
 namespace clackery {
@@ -59,6 +60,9 @@ OBSDataAutoRelease build_state(const Core &core)
 	copy_string(settings, out, "soundPack", "sound_pack");
 	obs_data_set_array(out, "soundFiles", sound_files(settings));
 	obs_data_set_obj(out, "hotkeys", hotkeys_state_object(core));
+	// An addition pages ignore: which road reached the overlay with the last event ("source",
+	// "broadcast" to every browser source, or "none" while no overlay source exists).
+	obs_data_set_string(out, "overlayRoad", overlay_road_name(vendor_record().overlayRoad));
 	return out;
 }
 

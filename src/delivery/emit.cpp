@@ -1,6 +1,7 @@
 #include "delivery/emit.h"
 
 #include "common/clock.h"
+#include "common/log.h"
 #include "delivery/vendor.h"
 #include "delivery/websocket_api.h"
 
@@ -39,12 +40,10 @@ OBSDataAutoRelease make_envelope(const Vendor &record, const char *kind, std::ui
 	return envelope;
 }
 
-// obs-browser's "emit_event", asked through obs-websocket's "CallVendorRequest".
-bool send_to_browser(const Vendor &record, obs_data_t *envelope)
+// obs-browser's "emit_event", asked through obs-websocket's "CallVendorRequest": it hands the
+// event to every browser source in OBS, whatever page it shows.
+bool broadcast_to_browser(const Vendor &record, obs_data_t *eventData)
 {
-	OBSDataAutoRelease eventData = obs_data_create();
-	obs_data_set_string(eventData, "json", obs_data_get_json(envelope));
-
 	OBSDataAutoRelease browserRequest = obs_data_create();
 	obs_data_set_string(browserRequest, "event_name", kEventName);
 	obs_data_set_obj(browserRequest, "event_data", eventData);
@@ -57,6 +56,32 @@ bool send_to_browser(const Vendor &record, obs_data_t *envelope)
 	const WebSocketResponsePtr response =
 	    websocket_call_request(record.ph, "CallVendorRequest", obs_data_get_json(websocketRequest));
 	return response && response->status_code == kWebSocketStatusSuccess;
+}
+
+// The page's road. Keys and text are what the streamer types: they go to our overlay's own
+// browser sources only, never to every browser source (a chat or alert widget of a third party
+// would read them). The broadcast is kept for a host whose browser sources lack the procedure,
+// and for a record that tracks no sources (no libobs sources to find, as in a stand-in host).
+bool send_to_page(Vendor &record, obs_data_t *envelope)
+{
+	// What the page receives as the event's detail, by either road: {"json": envelope text}.
+	OBSDataAutoRelease eventData = obs_data_create();
+	obs_data_set_string(eventData, "json", obs_data_get_json(envelope));
+
+	SourceReach reach;
+	if (record.overlays.tracking())
+		reach = record.overlays.send(kEventName, obs_data_get_json(eventData));
+	const bool broadcast = !record.overlays.tracking() || reach.lacking > 0;
+	if (broadcast && record.overlays.tracking() && !record.broadcastLogged) {
+		record.broadcastLogged = true;
+		log_line(LOG_WARNING,
+			 "browser sources lack javascript_event; overlay events go to every browser source");
+	}
+	record.overlayRoad = broadcast           ? OverlayRoad::Broadcast
+			     : reach.reached > 0 ? OverlayRoad::Source
+						 : OverlayRoad::None;
+	const bool broadcastSent = broadcast && broadcast_to_browser(record, eventData);
+	return reach.reached > 0 || broadcastSent;
 }
 
 } // namespace
@@ -79,9 +104,9 @@ bool emit_overlay_event(Vendor &record, const char *kind, obs_data_t *payload, b
 		sent = websocket_emit_vendor_event(record.ph, record.vendor, kind, payload);
 
 	const OBSDataAutoRelease envelope = make_envelope(record, kind, seq, payload);
-	// Both roads are always tried: a vendor event does not reach the page.
-	const bool browserSent = send_to_browser(record, envelope);
-	return sent || browserSent;
+	// The page's copy is always sent too: a vendor event does not reach the page.
+	const bool pageSent = send_to_page(record, envelope);
+	return sent || pageSent;
 }
 
 } // namespace clackery

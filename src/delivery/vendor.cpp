@@ -28,9 +28,17 @@ Vendor &vendor_record()
 	return the_vendor;
 }
 
-bool Vendor::start(bool testHooks, Handler newHandler)
+const char *overlay_road_name(OverlayRoad road)
 {
-	return start(obs_get_proc_handler(), testHooks, std::move(newHandler));
+	switch (road) {
+	case OverlayRoad::Source:
+		return "source";
+	case OverlayRoad::Broadcast:
+		return "broadcast";
+	case OverlayRoad::None:
+		break;
+	}
+	return "none";
 }
 
 bool Vendor::start(proc_handler_t *host, bool testHooks, Handler newHandler)
@@ -102,6 +110,7 @@ void Vendor::receive(obs_data_t *request, obs_data_t *response, void *priv)
 void Vendor::stop()
 {
 	deliveryEnabled.exchange(false);
+	overlays.stop();
 	gate.close();
 	invokeTarget.reset();
 	if (ph && vendor) {

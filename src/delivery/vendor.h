@@ -3,6 +3,7 @@
 // identity every overlay event carries, and whether delivery is possible at all. One record
 // lives for the whole module; start and stop run on the UI thread.
 
+#include "delivery/overlay_sources.h"
 #include "delivery/ui_request_gate.h"
 #include "delivery/vendor_request.h"
 #include "delivery/websocket_api.h"
@@ -19,6 +20,13 @@
 #include <vector>
 
 namespace clackery {
+
+// Which road the page's copy of the last event took: each overlay source's own procedure, the
+// broadcast to every browser source (a host whose sources lack that procedure), or none (no
+// overlay source exists).
+enum class OverlayRoad { None, Source, Broadcast };
+
+const char *overlay_road_name(OverlayRoad road);
 
 class Vendor {
 public:
@@ -37,9 +45,11 @@ public:
 	Vendor &operator=(const Vendor &) = delete;
 
 	// From the module's post-load step, once obs-websocket has loaded. True when delivery is
-	// enabled. `testHooks` adds the test-only rows of the request table to the others.
+	// enabled. `testHooks` adds the test-only rows of the request table to the others. Also starts
+	// tracking the overlay's browser sources.
 	bool start(bool testHooks, Handler handler);
-	// The same with the handler on which obs-websocket publishes its API given explicitly.
+	// The same with the handler on which obs-websocket publishes its API given explicitly, and
+	// no overlay sources tracked: the page's events then take the broadcast.
 	bool start(proc_handler_t *host, bool testHooks, Handler handler);
 
 	// First step of shutdown: no request work starts after it returns and none is left running,
@@ -57,6 +67,10 @@ public:
 	UiRequestGate gate;
 	std::string instanceId;
 	std::uint64_t seq = 0;
+	// The browser sources that are our overlay. UI thread, as is everything below.
+	OverlaySources overlays;
+	OverlayRoad overlayRoad = OverlayRoad::None;
+	bool broadcastLogged = false;
 
 private:
 	bool register_request(RequestSlot &slot, const VendorRequestRow &row);

@@ -40,9 +40,12 @@ public:
 		 const std::map<std::string, std::string> &sound_packs);
 	~TextDock() override;
 
-	// Shows the core's state in every control without calling any callback.
+	// Shows the core's state in every control without calling any callback. `overlay_broadcast`:
+	// the overlay's events go to every browser source (an obs-browser without per-source
+	// events), which the health line then says.
 	void show_state(bool paused, bool hidden, bool capture_running, bool delivery_ready,
-			const std::string &text_source, const OverlayOptions &options, const std::string &text_color);
+			const std::string &text_source, const OverlayOptions &options, const std::string &text_color,
+			bool overlay_broadcast = false);
 
 	// The line under the place-overlay button; the overlay placement reports its outcome here.
 	void set_placement_message(const std::string &text);

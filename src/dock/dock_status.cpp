@@ -31,7 +31,8 @@ void select_or_append(QComboBox *combo, const std::string &id, const QString &te
 } // namespace
 
 void TextDock::show_state(bool paused, bool hidden, bool capture_running, bool delivery_ready,
-			  const std::string &text_source, const OverlayOptions &options, const std::string &text_color)
+			  const std::string &text_source, const OverlayOptions &options, const std::string &text_color,
+			  bool overlay_broadcast)
 {
 	start_button->setEnabled(paused);
 	stop_button->setEnabled(!paused);
@@ -89,7 +90,12 @@ void TextDock::show_state(bool paused, bool hidden, bool capture_running, bool d
 	    capture_running ? QStringLiteral("キーの受付：動作中") : QStringLiteral("キーを拾えません");
 	const QString delivery = delivery_ready ? QStringLiteral("受け渡し：準備できました")
 						: QStringLiteral("受け渡し：obs-websocket が見つかりません");
-	health_label->setText(capture + QStringLiteral(" ／ ") + delivery);
+	// An obs-browser without per-source events hands the keys to every browser source: the
+	// streamer should know that a third party's widget can read them.
+	const QString road = delivery_ready && overlay_broadcast
+				 ? QStringLiteral(" ／ 古い obs-browser のため、キーはすべてのブラウザソースに届きます")
+				 : QString();
+	health_label->setText(capture + QStringLiteral(" ／ ") + delivery + road);
 }
 
 } // namespace clackery

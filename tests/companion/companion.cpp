@@ -155,7 +155,7 @@ void obs_module_post_load(void)
 			companion::register_request(vendor, "note", &note_callback) &&
 			companion::register_request(vendor, "ui_call_vendor", &ui_call_callback) &&
 			companion::register_request(vendor, "set_preview", &preview_callback) &&
-			companion::register_browser_records(vendor) && companion::register_dock_driver(vendor) &&
-			companion::register_probes(vendor);
+			companion::register_browser_records(vendor) && companion::register_source_records(vendor) &&
+			companion::register_dock_driver(vendor) && companion::register_probes(vendor);
 	blog(ok ? LOG_INFO : LOG_WARNING, "[clackery-test] companion %s", ok ? "ready" : "could not register");
 }

@@ -163,10 +163,10 @@ TEST_F(Options, TheStateObjectHasEveryKey)
 	for (obs_data_item_t *item = obs_data_first(state); item; obs_data_item_next(&item))
 		keys.emplace_back(obs_data_item_get_name(item));
 	std::vector<std::string> expected = {
-	    "paused",        "hidden",      "mode",      "layout",     "skin",      "shortcuts",    "run_on_start",
-	    "speed",         "heatmap",     "sound",     "mask",       "kana",      "mouse",        "rev",
-	    "textSource",    "textScroll",  "textColor", "textFont",   "textLines", "textFontSize", "textWidth",
-	    "textDirection", "soundVolume", "soundPack", "soundFiles", "hotkeys"};
+	    "paused",      "hidden",    "mode",       "layout",    "skin",         "shortcuts", "run_on_start",
+	    "speed",       "heatmap",   "sound",      "mask",      "kana",         "rev",       "textSource",
+	    "textScroll",  "textColor", "textFont",   "textLines", "textFontSize", "textWidth", "textDirection",
+	    "soundVolume", "soundPack", "soundFiles", "hotkeys",   "overlayRoad",  "mouse"};
 	std::sort(keys.begin(), keys.end());
 	std::sort(expected.begin(), expected.end());
 	EXPECT_EQ(keys, expected);

@@ -55,6 +55,12 @@ TEST(DockStatus, HealthLineJoinsCaptureAndDelivery)
 		dock->show_state(true, true, k.capture, k.delivery, "dock", default_options(), "white");
 		EXPECT_EQ(c.health_label->text(), k.text);
 	}
+	// The broadcast road is named only while delivery works at all.
+	dock->show_state(true, true, true, true, "dock", default_options(), "white", true);
+	EXPECT_EQ(c.health_label->text(), QStringLiteral("キーの受付：動作中 ／ 受け渡し：準備できました ／ 古い "
+							 "obs-browser のため、キーはすべてのブラウザソースに届きます"));
+	dock->show_state(true, true, true, false, "dock", default_options(), "white", true);
+	EXPECT_EQ(c.health_label->text(), cases[0].text);
 }
 
 TEST(DockStatus, SelectsEveryOptionWithoutCallingBack)

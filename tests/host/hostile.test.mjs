@@ -10,7 +10,9 @@ import { test } from 'node:test';
 import { setTimeout as sleep } from 'node:timers/promises';
 import OBSWebSocket, { EventSubscription, RequestBatchExecutionType } from 'obs-websocket-js';
 import OBSWebSocketJson from 'obs-websocket-js/json';
-import { browserEnvelopes, counters, KEYS, keyEvents, resume, startTestObs, waitFor } from './lib/clackery.mjs';
+import {
+  browserEnvelopes, clearPageEvents, counters, KEYS, keyEvents, placeOverlay, resume, startTestObs, waitFor,
+} from './lib/clackery.mjs';
 
 const SECONDS = Number(process.env.CLACKERY_HOSTILE_SECONDS ?? 20);
 const CLIENTS = 8;
@@ -170,9 +172,10 @@ test('hostile clients while keys are pushed; a shutdown in the middle completes'
     const state = { closing: false };
     const report = { seconds: SECONDS, clients: CLIENTS };
     try {
+      await placeOverlay(obs);
       await resume(obs);
       const before = await counters(obs);
-      await obs.callVendor('clackery_test', 'clear_browser_events');
+      await clearPageEvents(obs);
       const eventsBefore = keyEvents(obs).length;
 
       // First phase: the load, then the keys stop and everything must add up.

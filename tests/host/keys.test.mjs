@@ -1,10 +1,11 @@
 // Keys end to end in the real OBS (test mode): from "test_push_key" through the ring and the
-// tick to a real obs-websocket client and to the page road (the obs-browser stand-in).
+// tick to a real obs-websocket client and to the page road (the overlay's stand-in browser
+// source).
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
 import { setTimeout as sleep } from 'node:timers/promises';
 import {
-  browserEnvelopes, call, counters, keyEvents, pushKey, resume, tap, waitFor,
+  browserEnvelopes, call, clearPageEvents, counters, keyEvents, placeOverlay, pushKey, resume, tap, waitFor,
 } from './lib/clackery.mjs';
 import { withTestObs } from './lib/test_obs.mjs';
 
@@ -30,6 +31,7 @@ test('after load the module is paused and hidden and pushed keys are not sent', 
 }));
 
 test('keys reach the client and the page with their modifiers, in envelopes', () => withTestObs(async (obs) => {
+  await placeOverlay(obs);
   await resume(obs);
   const resumed = obs.events.find((e) => e.type === 'state');
   assert.equal(resumed.data.paused, false);
@@ -92,7 +94,8 @@ test('auto-repeat is dropped and counted; a test key is never released by the sw
 }));
 
 test('the page road gets the whole state at least every two seconds', () => withTestObs(async (obs) => {
-  await obs.callVendor('clackery_test', 'clear_browser_events');
+  await placeOverlay(obs);
+  await clearPageEvents(obs);
   const states = await waitFor(async () => {
     const found = (await browserEnvelopes(obs)).filter((e) => e.kind === 'state');
     return found.length >= 3 ? found : null;

@@ -9,7 +9,7 @@ import path from 'node:path';
 import { test } from 'node:test';
 import { setTimeout as sleep } from 'node:timers/promises';
 import { promisify } from 'node:util';
-import { browserEnvelopes, collectVendorEvents, keyEvents, pressHotkey, waitFor } from './lib/clackery.mjs';
+import { browserEnvelopes, collectVendorEvents, keyEvents, placeOverlay, pressHotkey, waitFor } from './lib/clackery.mjs';
 import { countLines, crashingThread, startObs } from './lib/obs_host.mjs';
 import { withObsFrom } from './lib/test_obs.mjs';
 
@@ -133,6 +133,8 @@ const MOUSE_EXPECTED = [
 ];
 
 test('with the mouse on, buttons and wheel notches arrive among the keys with their modifiers; off, none', () => withObs(async (obs) => {
+  // The page's road reaches our overlay's own source: the scene has one, as a streamer's does.
+  await placeOverlay(obs);
   await setPaused(obs, false);
   // Off by default: the same input gives the keys alone.
   await xdotool(obs, ...MOUSE_INPUT);

@@ -3,7 +3,9 @@
 (function (C) {
   'use strict';
 
-  const SHEET_NAMES = { clipstudio: 'クリップスタジオ', sai: 'SAI', photoshop: 'フォトショップ' };
+  // Maps, as every table looked up by a name from data: a sheet or key named "constructor" is
+  // no member of Object.prototype here.
+  const SHEET_NAMES = new Map([['clipstudio', 'クリップスタジオ'], ['sai', 'SAI'], ['photoshop', 'フォトショップ']]);
   const MOD_NAMES = [['ctrl', 'Ctrl'], ['shift', 'Shift'], ['alt', 'Alt'], ['win', 'Win']];
   const SHOW_MS = 1800;
 
@@ -61,15 +63,16 @@
     return parts.join('+');
   }
 
+  const CODE_NAMES = new Map(Object.entries({ Space: 'Space', Enter: 'Enter', Backspace: 'BS', Escape: 'Esc',
+    BracketLeft: '[', BracketRight: ']', Minus: '-', Equal: '=', Semicolon: ';', Quote: "'", Comma: ',',
+    Period: '.', Slash: '/', Backslash: '\\', Backquote: '`', ArrowUp: '↑', ArrowDown: '↓', ArrowLeft: '←',
+    ArrowRight: '→', Delete: 'Del', Tab: 'Tab' }));
+
   // A readable name for a code when the layout has no legend for it.
   function codeLabel(code) {
     const m = /^(Key|Digit|Numpad)(.+)$/.exec(code);
     if (m) return (m[1] === 'Numpad' ? 'Num ' : '') + m[2];
-    const names = { Space: 'Space', Enter: 'Enter', Backspace: 'BS', Escape: 'Esc', BracketLeft: '[',
-      BracketRight: ']', Minus: '-', Equal: '=', Semicolon: ';', Quote: "'", Comma: ',', Period: '.',
-      Slash: '/', Backslash: '\\', Backquote: '`', ArrowUp: '↑', ArrowDown: '↓', ArrowLeft: '←',
-      ArrowRight: '→', Delete: 'Del', Tab: 'Tab' };
-    return names[code] || code;
+    return CODE_NAMES.get(code) || code;
   }
 
   function readSheet(doc) {
@@ -93,7 +96,7 @@
       el.textContent = '';
       const name = document.createElement('span');
       name.className = 'toast-sheet';
-      name.textContent = SHEET_NAMES[sheetId] || sheetId;
+      name.textContent = SHEET_NAMES.get(sheetId) || sheetId;
       const keys = document.createElement('span');
       keys.className = 'toast-keys';
       combo.split('+').forEach((part, i) => {

@@ -1,6 +1,7 @@
 // Driving our module in the real OBS the way tests need it: test mode, resuming through the
 // registered hotkey, pushing keys, and reading what reached a client and the page road.
 
+import path from 'node:path';
 import { setTimeout as sleep } from 'node:timers/promises';
 import { startObs } from './obs_host.mjs';
 
@@ -85,13 +86,51 @@ export function textEvents(obs) {
   return obs.events.filter((e) => e.type === 'text').map((e) => e.data);
 }
 
-// The envelopes that reached the obs-browser stand-in, parsed.
-export async function browserEnvelopes(obs) {
-  const reply = await obs.callVendor('clackery_test', 'browser_events');
-  return (reply.events ?? []).map((event) => {
-    if (event.event_name !== 'fernquarry.clackery') throw new Error(`unexpected event name ${event.event_name}`);
-    return JSON.parse(event.event_data.json);
+// The overlay page as installed in the test home.
+export function installedPage(obs) {
+  return path.join(obs.home, '.config/obs-studio/plugins/clackery/data/overlay/overlay.html');
+}
+
+export const OVERLAY_SOURCE = 'Clackery page';
+
+// Puts a browser source showing our page into the current scene, as a streamer would (no test
+// hooks needed), so that the page road has somewhere to go.
+export async function placeOverlay(obs, inputName = OVERLAY_SOURCE) {
+  const { currentProgramSceneName: sceneName } = await obs.client.call('GetCurrentProgramScene');
+  await obs.client.call('CreateInput', {
+    sceneName, inputName, inputKind: 'browser_source',
+    inputSettings: { is_local_file: true, local_file: installedPage(obs), width: 1920, height: 1080 },
   });
+  return inputName;
+}
+
+// What each stand-in browser source received through its own "javascript_event".
+export async function sourceEvents(obs) {
+  const reply = await obs.callVendor('clackery_test', 'source_events');
+  return reply.events ?? [];
+}
+
+// What the broadcast road ("emit_event" to every browser source) carried.
+export async function broadcastEvents(obs) {
+  const reply = await obs.callVendor('clackery_test', 'browser_events');
+  return reply.events ?? [];
+}
+
+function envelopeOf(event) {
+  if (event.event_name !== 'fernquarry.clackery') throw new Error(`unexpected event name ${event.event_name}`);
+  return JSON.parse(event.event_data.json);
+}
+
+// The envelopes that reached the overlay source `name` by either road, parsed, in arrival order
+// within each road (a host uses one road at a time).
+export async function browserEnvelopes(obs, name = OVERLAY_SOURCE) {
+  const own = (await sourceEvents(obs)).filter((event) => event.source === name);
+  return [...own, ...(await broadcastEvents(obs))].map(envelopeOf);
+}
+
+export async function clearPageEvents(obs) {
+  await obs.callVendor('clackery_test', 'clear_source_events');
+  await obs.callVendor('clackery_test', 'clear_browser_events');
 }
 
 export async function counters(obs) {
