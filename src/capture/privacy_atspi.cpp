@@ -50,6 +50,7 @@ bool set_focus(AtspiFocus &focus, PrivacyFlags &flags, std::string sender, std::
 	focus.path = std::move(path);
 	focus.password = password;
 	flags.password_field.store(password, std::memory_order_release);
+	flags.focus_known.store(!focus.sender.empty(), std::memory_order_release);
 	flags.focus_serial.fetch_add(1, std::memory_order_acq_rel);
 	return true;
 }

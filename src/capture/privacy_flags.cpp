@@ -5,9 +5,10 @@ namespace clackery {
 PrivacySnapshot read_privacy(const PrivacyFlags &flags)
 {
 	PrivacySnapshot snapshot;
-	snapshot.password_field = flags.password_field.load(std::memory_order_acquire);
-	snapshot.screen_locked = flags.screen_locked.load(std::memory_order_acquire);
 	snapshot.focus_serial = flags.focus_serial.load(std::memory_order_acquire);
+	snapshot.password_field = flags.password_field.load(std::memory_order_acquire);
+	snapshot.focus_known = flags.focus_known.load(std::memory_order_acquire);
+	snapshot.screen_locked = flags.screen_locked.load(std::memory_order_acquire);
 	snapshot.detector = flags.detector.load(std::memory_order_acquire);
 	return snapshot;
 }

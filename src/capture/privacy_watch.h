@@ -20,7 +20,11 @@ enum class PrivacyDetector : std::uint8_t {
 // Written by the watcher, read by the tick (and tests) from any thread.
 struct PrivacyFlags {
 	std::atomic<bool> password_field{false};
+	// Some object holds the focus as far as the watcher knows (false after a focus loss that no
+	// gain has followed yet, or when the focused application left).
+	std::atomic<bool> focus_known{false};
 	std::atomic<bool> screen_locked{false};
+	// Written last by the watcher, read first by the tick: the fields above are at least as new.
 	// Grows once for every focus change the watcher has judged, password field or not, so that
 	// keys held back after a key that may move the focus learn when the focus has settled.
 	std::atomic<std::uint32_t> focus_serial{0};
@@ -29,6 +33,7 @@ struct PrivacyFlags {
 
 struct PrivacySnapshot {
 	bool password_field = false;
+	bool focus_known = false;
 	bool screen_locked = false;
 	std::uint32_t focus_serial = 0;
 	PrivacyDetector detector = PrivacyDetector::starting;

@@ -46,6 +46,7 @@ public:
 	{
 		const bool password = judge_focus(*probe_, worker_, target, kQueryLimit);
 		flags_.password_field.store(password, std::memory_order_release);
+		flags_.focus_known.store(true, std::memory_order_release);
 		flags_.focus_serial.fetch_add(1, std::memory_order_acq_rel);
 	}
 

@@ -1,0 +1,206 @@
+// The privacy gate between the held keys and the page: keys typed into a password field go out
+// concealed, keys right after a focus-moving key wait for the focus to settle, and nothing
+// passes while the screen is locked.
+
+#include "capture/keys_text.h"
+#include "capture/privacy_gate.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace clackery {
+namespace {
+
+struct Out {
+	std::string code;
+	bool down;
+	bool conceal;
+	bool operator==(const Out &other) const
+	{
+		return code == other.code && down == other.down && conceal == other.conceal;
+	}
+};
+
+std::ostream &operator<<(std::ostream &stream, const Out &out)
+{
+	return stream << out.code << (out.down ? " down" : " up") << (out.conceal ? " concealed" : "");
+}
+
+KeyEvent key(const char *code, bool down, Modifiers mods = {})
+{
+	return KeyEvent{code, down, mods, 1.0};
+}
+
+std::vector<Out> shapes(const std::vector<GatedKey> &keys)
+{
+	std::vector<Out> out;
+	for (const GatedKey &k : keys)
+		out.push_back({k.event.code, k.event.down, k.conceal});
+	return out;
+}
+
+// The watcher's word as the tick reads it.
+struct Desk {
+	PrivacySnapshot privacy;
+	Desk()
+	{
+		privacy.detector = PrivacyDetector::atspi;
+		privacy.focus_known = true;
+	}
+	void focus(bool password)
+	{
+		privacy.password_field = password;
+		privacy.focus_known = true;
+		++privacy.focus_serial;
+	}
+	void lose_focus()
+	{
+		privacy.password_field = false;
+		privacy.focus_known = false;
+		++privacy.focus_serial;
+	}
+};
+
+TEST(PrivacyGate, KeysTypedIntoAPasswordFieldNeverComeOutNamedNotEvenTheirReleases)
+{
+	PrivacyGate gate;
+	Desk desk;
+	std::vector<GatedKey> out;
+	gate_key(gate, key("ShiftLeft", true), desk.privacy, 0, out);
+	desk.focus(true);
+	gate_key(gate, key("KeyA", true), desk.privacy, 10, out);
+	// The focus leaves (a click elsewhere) before the key is let go.
+	desk.focus(false);
+	gate_key(gate, key("KeyA", false), desk.privacy, 20, out);
+	gate_key(gate, key("ShiftLeft", false), desk.privacy, 30, out);
+	gate_key(gate, key("KeyB", true), desk.privacy, 40, out);
+	EXPECT_EQ(shapes(out), (std::vector<Out>{{"ShiftLeft", true, false},
+						 {"KeyA", true, true},
+						 {"KeyA", false, true},
+						 {"ShiftLeft", false, false},
+						 {"KeyB", true, false}}));
+}
+
+TEST(PrivacyGate, TabThenTypingAtOnceWaitsForTheFocusToSettle)
+{
+	struct Case {
+		const char *what;
+		bool into_password;   // where the focus lands
+		bool settles;         // the watcher reports it
+		bool loss_first;      // a focus loss is reported before the gain
+		std::uint64_t settle; // tick time of the last check
+		bool concealed;       // the keys typed after Tab
+	};
+	const Case cases[] = {
+	    {"into a password field", true, true, true, 5, true},
+	    {"into a plain field", false, true, false, 5, false},
+	    // A focus that moves somewhere silent: the keys wait out the hold, then go as they are.
+	    {"nowhere that says so", false, false, false, PRIVACY_HOLD_MS, false},
+	};
+	for (const Case &c : cases) {
+		PrivacyGate gate;
+		Desk desk;
+		std::vector<GatedKey> out;
+		gate_key(gate, key("Tab", true), desk.privacy, 0, out);
+		gate_key(gate, key("KeyP", true), desk.privacy, 1, out);
+		gate_key(gate, key("Tab", false), desk.privacy, 2, out);
+		gate_key(gate, key("KeyP", false), desk.privacy, 3, out);
+		ASSERT_EQ(shapes(out), (std::vector<Out>{{"Tab", true, false}})) << c.what;
+		if (c.loss_first) {
+			desk.lose_focus();
+			settle_gate(gate, desk.privacy, 4, out);
+			EXPECT_EQ(out.size(), 1u) << c.what << ": a loss alone has not settled";
+		}
+		if (c.settles)
+			desk.focus(c.into_password);
+		settle_gate(gate, desk.privacy, c.settle - 1, out);
+		if (!c.settles) {
+			EXPECT_EQ(out.size(), 1u) << c.what << ": still holding";
+			settle_gate(gate, desk.privacy, c.settle, out);
+		}
+		EXPECT_EQ(shapes(out), (std::vector<Out>{{"Tab", true, false},
+							 {"KeyP", true, c.concealed},
+							 {"Tab", false, false},
+							 {"KeyP", false, c.concealed}}))
+		    << c.what;
+	}
+}
+
+TEST(PrivacyGate, OnlyFocusMovingKeysHoldAndOnlyWhenSomethingWatchesTheFocus)
+{
+	const Modifiers alt{false, false, true, false};
+	for (const char *code : {"Tab", "Enter", "NumpadEnter", "Escape", "F6"})
+		EXPECT_TRUE(may_move_focus(key(code, true))) << code;
+	EXPECT_TRUE(may_move_focus(key("KeyQ", true, alt)));
+	EXPECT_FALSE(may_move_focus(key("KeyQ", true)));
+	EXPECT_FALSE(may_move_focus(key("Tab", false)));
+
+	PrivacyGate gate;
+	Desk desk;
+	desk.privacy.detector = PrivacyDetector::none;
+	std::vector<GatedKey> out;
+	gate_key(gate, key("Tab", true), desk.privacy, 0, out);
+	gate_key(gate, key("KeyA", true), desk.privacy, 1, out);
+	EXPECT_EQ(out.size(), 2u) << "no hold without a watcher";
+	// Released at once when the watcher goes away during a hold.
+	desk.privacy.detector = PrivacyDetector::atspi;
+	gate_key(gate, key("Tab", true), desk.privacy, 2, out);
+	gate_key(gate, key("KeyB", true), desk.privacy, 3, out);
+	desk.privacy.detector = PrivacyDetector::none;
+	settle_gate(gate, desk.privacy, 4, out);
+	EXPECT_EQ(out.size(), 4u);
+}
+
+TEST(PrivacyGate, ALockedScreenReleasesTheHeldKeysAndLetsNothingThrough)
+{
+	HeldKeys held;
+	KeyTally tally;
+	KeyRecord shift{0x2A, 0xA0, false, true, false, 1.0, 0, false};
+	KeyRecord a{0x1E, 'A', false, true, false, 2.0, 0, false};
+	PrivacyGate gate;
+	Desk desk;
+	std::vector<GatedKey> out;
+	gate_key(gate, *update_held_keys(held, shift, tally), desk.privacy, 0, out);
+	desk.focus(true);
+	gate_key(gate, *update_held_keys(held, a, tally), desk.privacy, 1, out);
+
+	const std::vector<GatedKey> releases = lock_gate(gate, held, 5.0);
+	EXPECT_TRUE(held.empty());
+	EXPECT_EQ(shapes(releases), (std::vector<Out>{{"KeyA", false, true}, {"ShiftLeft", false, false}}));
+	// As the sweep releases: each with the modifiers of the keys still held after it.
+	EXPECT_TRUE(releases[0].event.mods.shift);
+	EXPECT_FALSE(releases[1].event.mods.shift);
+	out.clear();
+	gate_key(gate, key("KeyC", true), desk.privacy, 2, out);
+	EXPECT_TRUE(out.empty());
+	unlock_gate(gate);
+	desk.focus(false);
+	gate_key(gate, key("KeyC", true), desk.privacy, 3, out);
+	EXPECT_EQ(shapes(out), (std::vector<Out>{{"KeyC", true, false}}));
+}
+
+TEST(PrivacyGate, ConcealedTypingKeepsOnlyDotsInTheKeysText)
+{
+	const std::vector<LayoutEntry> layout = {{"KeyA", "a", "A"}, {"Digit1", "1", "!"}};
+	KeysText text;
+	KeyTypingContext context;
+	context.keys_mode = true;
+	context.layout = &layout;
+	type_from_key(text, key("KeyA", true), context);
+	context.conceal = true;
+	const auto typed = type_from_key(text, key("Digit1", true, Modifiers{false, true, false, false}), context);
+	ASSERT_TRUE(typed);
+	EXPECT_EQ(typed->committed, "\xE2\x80\xA2");
+	type_from_key(text, key("Space", true), context);
+	type_from_key(text, key("Enter", true), context);
+	// Ctrl+A selects; it types nothing, concealed or not.
+	EXPECT_FALSE(type_from_key(text, key("KeyA", true, Modifiers{true, false, false, false}), context));
+	context.conceal = false;
+	// Frames afterwards, masked or not, show dots where the field's characters were.
+	EXPECT_EQ(keys_text_frame(text, false).text, "a\xE2\x80\xA2\xE2\x80\xA2\n");
+	EXPECT_EQ(keys_text_frame(text, false).caret, 4);
+}
+
+} // namespace
+} // namespace clackery
