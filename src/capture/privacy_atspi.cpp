@@ -4,6 +4,8 @@
 
 #include "capture/privacy_atspi.h"
 
+#include "capture/os_input.h"
+
 #include <cstring>
 
 namespace clackery {
@@ -44,14 +46,12 @@ bool is_password_role(DBusConnection *bus, const char *sender, const char *path)
 	return role && *role == ATSPI_ROLE_PASSWORD_TEXT;
 }
 
-bool set_focus(AtspiFocus &focus, PrivacyFlags &flags, std::string sender, std::string path, bool password)
+bool set_focus(AtspiFocus &focus, PrivacyFlags &flags, std::string sender, std::string path, bool password, double t)
 {
 	focus.sender = std::move(sender);
 	focus.path = std::move(path);
 	focus.password = password;
-	flags.password_field.store(password, std::memory_order_release);
-	flags.focus_known.store(!focus.sender.empty(), std::memory_order_release);
-	flags.focus_serial.fetch_add(1, std::memory_order_acq_rel);
+	record_focus_change(flags, password, !focus.sender.empty(), t);
 	return true;
 }
 
@@ -68,11 +68,16 @@ bool handle_state_changed(DBusConnection *bus, DBusMessage *message, AtspiFocus 
 	const char *path = dbus_message_get_path(message);
 	if (!read || !sender || !path || std::strcmp(kind, "focused") != 0)
 		return false;
+	// The moment we learnt of it, before the application is asked anything.
+	const double t = os::clock_ms();
+	// Toolkits repeat a gain now and then; it moves nothing.
+	if (gained && focus.sender == sender && focus.path == path)
+		return false;
 	if (gained)
-		return set_focus(focus, flags, sender, path, is_password_role(bus, sender, path));
+		return set_focus(focus, flags, sender, path, is_password_role(bus, sender, path), t);
 	// A loss reported by another object than the focused one says nothing of ours.
 	if (focus.sender == sender && focus.path == path)
-		return set_focus(focus, flags, {}, {}, false);
+		return set_focus(focus, flags, {}, {}, false, t);
 	return false;
 }
 
@@ -89,7 +94,7 @@ bool handle_owner_changed(DBusMessage *message, AtspiFocus &focus, PrivacyFlags 
 	dbus_error_free(&error);
 	if (!read || new_owner[0] != '\0' || focus.sender.empty() || focus.sender != name)
 		return false;
-	return set_focus(focus, flags, {}, {}, false);
+	return set_focus(focus, flags, {}, {}, false, os::clock_ms());
 }
 
 } // namespace
@@ -124,7 +129,7 @@ bool handle_atspi_message(DBusConnection *bus, DBusMessage *message, AtspiFocus 
 void forget_atspi_focus(AtspiFocus &focus, PrivacyFlags &flags)
 {
 	if (!focus.sender.empty() || focus.password)
-		set_focus(focus, flags, {}, {}, false);
+		set_focus(focus, flags, {}, {}, false, os::clock_ms());
 }
 
 } // namespace clackery

@@ -1,5 +1,7 @@
 #include "capture/privacy_watch.h"
 
+#include <algorithm>
+
 namespace clackery {
 
 PrivacySnapshot read_privacy(const PrivacyFlags &flags)
@@ -11,6 +13,29 @@ PrivacySnapshot read_privacy(const PrivacyFlags &flags)
 	snapshot.screen_locked = flags.screen_locked.load(std::memory_order_acquire);
 	snapshot.detector = flags.detector.load(std::memory_order_acquire);
 	return snapshot;
+}
+
+void record_focus_change(PrivacyFlags &flags, bool password, bool known, double t)
+{
+	{
+		std::lock_guard<std::mutex> lock(flags.history.mutex);
+		flags.history.changes[flags.history.count % FocusHistory::kKept] = FocusChange{t, password, known};
+		++flags.history.count;
+	}
+	flags.password_field.store(password, std::memory_order_release);
+	flags.focus_known.store(known, std::memory_order_release);
+	flags.focus_serial.fetch_add(1, std::memory_order_acq_rel);
+}
+
+std::vector<FocusChange> read_focus_history(const PrivacyFlags &flags)
+{
+	std::lock_guard<std::mutex> lock(flags.history.mutex);
+	const std::size_t kept = std::min(flags.history.count, FocusHistory::kKept);
+	std::vector<FocusChange> out;
+	out.reserve(kept);
+	for (std::size_t i = flags.history.count - kept; i < flags.history.count; ++i)
+		out.push_back(flags.history.changes[i % FocusHistory::kKept]);
+	return out;
 }
 
 const char *privacy_detector_name(PrivacyDetector detector)

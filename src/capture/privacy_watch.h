@@ -4,9 +4,12 @@
 // screen locker on Linux, window events and accessibility on Windows). The tick only reads the
 // flags: every question to another program, each with a time limit, stays on the watcher.
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 namespace clackery {
 
@@ -17,8 +20,27 @@ enum class PrivacyDetector : std::uint8_t {
 	winevent, // Windows: focus window events and the focused object's accessibility state
 };
 
+// One focus change as the watcher judged it, stamped when it learnt of it (the capture clock:
+// milliseconds since 1970, as key records are), so that keys are judged by the focus of their
+// own moment, not of the moment the tick gets to them.
+struct FocusChange {
+	double t = 0;
+	bool password = false;
+	bool known = false; // some object holds the focus (false after a loss)
+};
+
+// The latest focus changes, oldest first. The watcher appends, the tick copies when the serial
+// has moved: the lock is taken once per focus change, never per key.
+struct FocusHistory {
+	static constexpr std::size_t kKept = 32;
+	mutable std::mutex mutex;
+	std::array<FocusChange, kKept> changes{}; // a ring, guarded by mutex
+	std::size_t count = 0;                    // changes ever recorded, guarded by mutex
+};
+
 // Written by the watcher, read by the tick (and tests) from any thread.
 struct PrivacyFlags {
+	FocusHistory history;
 	std::atomic<bool> password_field{false};
 	// Some object holds the focus as far as the watcher knows (false after a focus loss that no
 	// gain has followed yet, or when the focused application left).
@@ -40,6 +62,11 @@ struct PrivacySnapshot {
 };
 
 PrivacySnapshot read_privacy(const PrivacyFlags &flags);
+
+// Watcher: records a judged focus change (the flags, the history, then the serial).
+void record_focus_change(PrivacyFlags &flags, bool password, bool known, double t);
+// The kept focus changes, oldest first.
+std::vector<FocusChange> read_focus_history(const PrivacyFlags &flags);
 
 // The detector's name for the state and the log: "starting", "none", "atspi", "winevent".
 const char *privacy_detector_name(PrivacyDetector detector);

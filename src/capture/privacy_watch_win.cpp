@@ -4,6 +4,7 @@
 // the low-level hook themselves.
 
 #include "capture/capture_log.h"
+#include "capture/os_input.h"
 #include "capture/privacy_focus_win.h"
 #include "capture/privacy_watch.h"
 
@@ -44,10 +45,10 @@ public:
 
 	void judge(const FocusTarget &target)
 	{
+		// The moment the focus changed, as near as we learn it: before any question is asked.
+		const double t = os::clock_ms();
 		const bool password = judge_focus(*probe_, worker_, target, kQueryLimit);
-		flags_.password_field.store(password, std::memory_order_release);
-		flags_.focus_known.store(true, std::memory_order_release);
-		flags_.focus_serial.fetch_add(1, std::memory_order_acq_rel);
+		record_focus_change(flags_, password, true, t);
 	}
 
 private:

@@ -27,9 +27,9 @@ std::ostream &operator<<(std::ostream &stream, const Out &out)
 	return stream << out.code << (out.down ? " down" : " up") << (out.conceal ? " concealed" : "");
 }
 
-KeyEvent key(const char *code, bool down, Modifiers mods = {})
+KeyEvent key(const char *code, bool down, double t, Modifiers mods = {})
 {
-	return KeyEvent{code, down, mods, 1.0};
+	return KeyEvent{code, down, mods, t};
 }
 
 std::vector<Out> shapes(const std::vector<GatedKey> &keys)
@@ -40,26 +40,23 @@ std::vector<Out> shapes(const std::vector<GatedKey> &keys)
 	return out;
 }
 
-// The watcher's word as the tick reads it.
+// The watcher's word as the tick reads it; `at` is the capture clock of each focus change.
 struct Desk {
-	PrivacySnapshot privacy;
+	PrivacyView view;
 	Desk()
 	{
-		privacy.detector = PrivacyDetector::atspi;
-		privacy.focus_known = true;
+		view.now.detector = PrivacyDetector::atspi;
+		view.now.focus_known = true;
 	}
-	void focus(bool password)
+	void change(double at, bool password, bool known)
 	{
-		privacy.password_field = password;
-		privacy.focus_known = true;
-		++privacy.focus_serial;
+		view.history.push_back(FocusChange{at, password, known});
+		view.now.password_field = password;
+		view.now.focus_known = known;
+		++view.now.focus_serial;
 	}
-	void lose_focus()
-	{
-		privacy.password_field = false;
-		privacy.focus_known = false;
-		++privacy.focus_serial;
-	}
+	void focus(double at, bool password) { change(at, password, true); }
+	void lose_focus(double at) { change(at, false, false); }
 };
 
 TEST(PrivacyGate, KeysTypedIntoAPasswordFieldNeverComeOutNamedNotEvenTheirReleases)
@@ -67,19 +64,32 @@ TEST(PrivacyGate, KeysTypedIntoAPasswordFieldNeverComeOutNamedNotEvenTheirReleas
 	PrivacyGate gate;
 	Desk desk;
 	std::vector<GatedKey> out;
-	gate_key(gate, key("ShiftLeft", true), desk.privacy, 0, out);
-	desk.focus(true);
-	gate_key(gate, key("KeyA", true), desk.privacy, 10, out);
+	gate_key(gate, key("ShiftLeft", true, 1), desk.view, 0, out);
+	desk.focus(5, true);
+	gate_key(gate, key("KeyA", true, 10), desk.view, 10, out);
 	// The focus leaves (a click elsewhere) before the key is let go.
-	desk.focus(false);
-	gate_key(gate, key("KeyA", false), desk.privacy, 20, out);
-	gate_key(gate, key("ShiftLeft", false), desk.privacy, 30, out);
-	gate_key(gate, key("KeyB", true), desk.privacy, 40, out);
+	desk.focus(15, false);
+	gate_key(gate, key("KeyA", false, 20), desk.view, 20, out);
+	gate_key(gate, key("ShiftLeft", false, 30), desk.view, 30, out);
+	gate_key(gate, key("KeyB", true, 40), desk.view, 40, out);
 	EXPECT_EQ(shapes(out), (std::vector<Out>{{"ShiftLeft", true, false},
 						 {"KeyA", true, true},
 						 {"KeyA", false, true},
 						 {"ShiftLeft", false, false},
 						 {"KeyB", true, false}}));
+}
+
+TEST(PrivacyGate, EachKeyIsJudgedByTheFocusOfItsOwnMomentNotOfWhenTheTickGetsToIt)
+{
+	// The watcher heard of both focus changes before the tick drained the keys.
+	PrivacyGate gate;
+	Desk desk;
+	desk.focus(100, true);
+	desk.focus(200, false);
+	std::vector<GatedKey> out;
+	for (const double t : {50.0, 150.0, 250.0})
+		gate_key(gate, key("KeyK", true, t), desk.view, 300, out);
+	EXPECT_EQ(shapes(out), (std::vector<Out>{{"KeyK", true, false}, {"KeyK", true, true}, {"KeyK", true, false}}));
 }
 
 TEST(PrivacyGate, TabThenTypingAtOnceWaitsForTheFocusToSettle)
@@ -102,22 +112,23 @@ TEST(PrivacyGate, TabThenTypingAtOnceWaitsForTheFocusToSettle)
 		PrivacyGate gate;
 		Desk desk;
 		std::vector<GatedKey> out;
-		gate_key(gate, key("Tab", true), desk.privacy, 0, out);
-		gate_key(gate, key("KeyP", true), desk.privacy, 1, out);
-		gate_key(gate, key("Tab", false), desk.privacy, 2, out);
-		gate_key(gate, key("KeyP", false), desk.privacy, 3, out);
+		// The keys after Tab were captured before the watcher heard of the focus (at 12).
+		gate_key(gate, key("Tab", true, 1), desk.view, 0, out);
+		gate_key(gate, key("KeyP", true, 2), desk.view, 1, out);
+		gate_key(gate, key("Tab", false, 3), desk.view, 2, out);
+		gate_key(gate, key("KeyP", false, 4), desk.view, 3, out);
 		ASSERT_EQ(shapes(out), (std::vector<Out>{{"Tab", true, false}})) << c.what;
 		if (c.loss_first) {
-			desk.lose_focus();
-			settle_gate(gate, desk.privacy, 4, out);
+			desk.lose_focus(10);
+			settle_gate(gate, desk.view, 4, out);
 			EXPECT_EQ(out.size(), 1u) << c.what << ": a loss alone has not settled";
 		}
 		if (c.settles)
-			desk.focus(c.into_password);
-		settle_gate(gate, desk.privacy, c.settle - 1, out);
+			desk.focus(12, c.into_password);
+		settle_gate(gate, desk.view, c.settle - 1, out);
 		if (!c.settles) {
 			EXPECT_EQ(out.size(), 1u) << c.what << ": still holding";
-			settle_gate(gate, desk.privacy, c.settle, out);
+			settle_gate(gate, desk.view, c.settle, out);
 		}
 		EXPECT_EQ(shapes(out), (std::vector<Out>{{"Tab", true, false},
 							 {"KeyP", true, c.concealed},
@@ -127,28 +138,66 @@ TEST(PrivacyGate, TabThenTypingAtOnceWaitsForTheFocusToSettle)
 	}
 }
 
+TEST(PrivacyGate, ShiftTabOutOfTheFieldIsConcealedAndWhatFollowsIsNamedOnceTheFocusHasLeft)
+{
+	const Modifiers shift{false, true, false, false};
+	PrivacyGate gate;
+	Desk desk;
+	desk.focus(0, true);
+	std::vector<GatedKey> out;
+	// Already settled when the tick drains: both focus changes are in the history.
+	desk.focus(20, false);
+	gate_key(gate, key("KeyX", true, 5), desk.view, 30, out);
+	gate_key(gate, key("Tab", true, 10, shift), desk.view, 30, out);
+	gate_key(gate, key("KeyQ", true, 11), desk.view, 30, out);
+	settle_gate(gate, desk.view, 30, out);
+	EXPECT_EQ(shapes(out), (std::vector<Out>{{"KeyX", true, true}, {"Tab", true, true}, {"KeyQ", true, false}}));
+}
+
+TEST(PrivacyGate, TwoTabsTypedFasterThanTheirFocusEventsEachWaitForTheirOwn)
+{
+	const Modifiers shift{false, true, false, false};
+	PrivacyGate gate;
+	Desk desk;
+	std::vector<GatedKey> out;
+	// Everything is captured before the first focus event arrives.
+	gate_key(gate, key("Tab", true, 1), desk.view, 0, out);
+	gate_key(gate, key("KeyX", true, 2), desk.view, 0, out);
+	gate_key(gate, key("Tab", true, 3, shift), desk.view, 0, out);
+	gate_key(gate, key("KeyQ", true, 4), desk.view, 0, out);
+	desk.lose_focus(10);
+	desk.focus(11, true);
+	settle_gate(gate, desk.view, 5, out);
+	EXPECT_EQ(shapes(out), (std::vector<Out>{{"Tab", true, false}, {"KeyX", true, true}, {"Tab", true, true}}))
+	    << "the second Tab waits for a focus newer than the first one's";
+	desk.lose_focus(20);
+	desk.focus(21, false);
+	settle_gate(gate, desk.view, 6, out);
+	EXPECT_EQ(shapes(out).back(), (Out{"KeyQ", true, false}));
+}
+
 TEST(PrivacyGate, OnlyFocusMovingKeysHoldAndOnlyWhenSomethingWatchesTheFocus)
 {
 	const Modifiers alt{false, false, true, false};
 	for (const char *code : {"Tab", "Enter", "NumpadEnter", "Escape", "F6"})
-		EXPECT_TRUE(may_move_focus(key(code, true))) << code;
-	EXPECT_TRUE(may_move_focus(key("KeyQ", true, alt)));
-	EXPECT_FALSE(may_move_focus(key("KeyQ", true)));
-	EXPECT_FALSE(may_move_focus(key("Tab", false)));
+		EXPECT_TRUE(may_move_focus(key(code, true, 0))) << code;
+	EXPECT_TRUE(may_move_focus(key("KeyQ", true, 0, alt)));
+	EXPECT_FALSE(may_move_focus(key("KeyQ", true, 0)));
+	EXPECT_FALSE(may_move_focus(key("Tab", false, 0)));
 
 	PrivacyGate gate;
 	Desk desk;
-	desk.privacy.detector = PrivacyDetector::none;
+	desk.view.now.detector = PrivacyDetector::none;
 	std::vector<GatedKey> out;
-	gate_key(gate, key("Tab", true), desk.privacy, 0, out);
-	gate_key(gate, key("KeyA", true), desk.privacy, 1, out);
+	gate_key(gate, key("Tab", true, 0), desk.view, 0, out);
+	gate_key(gate, key("KeyA", true, 1), desk.view, 1, out);
 	EXPECT_EQ(out.size(), 2u) << "no hold without a watcher";
 	// Released at once when the watcher goes away during a hold.
-	desk.privacy.detector = PrivacyDetector::atspi;
-	gate_key(gate, key("Tab", true), desk.privacy, 2, out);
-	gate_key(gate, key("KeyB", true), desk.privacy, 3, out);
-	desk.privacy.detector = PrivacyDetector::none;
-	settle_gate(gate, desk.privacy, 4, out);
+	desk.view.now.detector = PrivacyDetector::atspi;
+	gate_key(gate, key("Tab", true, 2), desk.view, 2, out);
+	gate_key(gate, key("KeyB", true, 3), desk.view, 3, out);
+	desk.view.now.detector = PrivacyDetector::none;
+	settle_gate(gate, desk.view, 4, out);
 	EXPECT_EQ(out.size(), 4u);
 }
 
@@ -161,9 +210,9 @@ TEST(PrivacyGate, ALockedScreenReleasesTheHeldKeysAndLetsNothingThrough)
 	PrivacyGate gate;
 	Desk desk;
 	std::vector<GatedKey> out;
-	gate_key(gate, *update_held_keys(held, shift, tally), desk.privacy, 0, out);
-	desk.focus(true);
-	gate_key(gate, *update_held_keys(held, a, tally), desk.privacy, 1, out);
+	gate_key(gate, *update_held_keys(held, shift, tally), desk.view, 0, out);
+	desk.focus(1.5, true);
+	gate_key(gate, *update_held_keys(held, a, tally), desk.view, 1, out);
 
 	const std::vector<GatedKey> releases = lock_gate(gate, held, 5.0);
 	EXPECT_TRUE(held.empty());
@@ -172,11 +221,11 @@ TEST(PrivacyGate, ALockedScreenReleasesTheHeldKeysAndLetsNothingThrough)
 	EXPECT_TRUE(releases[0].event.mods.shift);
 	EXPECT_FALSE(releases[1].event.mods.shift);
 	out.clear();
-	gate_key(gate, key("KeyC", true), desk.privacy, 2, out);
+	gate_key(gate, key("KeyC", true, 3), desk.view, 2, out);
 	EXPECT_TRUE(out.empty());
 	unlock_gate(gate);
-	desk.focus(false);
-	gate_key(gate, key("KeyC", true), desk.privacy, 3, out);
+	desk.focus(4, false);
+	gate_key(gate, key("KeyC", true, 5), desk.view, 3, out);
 	EXPECT_EQ(shapes(out), (std::vector<Out>{{"KeyC", true, false}}));
 }
 
@@ -187,15 +236,15 @@ TEST(PrivacyGate, ConcealedTypingKeepsOnlyDotsInTheKeysText)
 	KeyTypingContext context;
 	context.keys_mode = true;
 	context.layout = &layout;
-	type_from_key(text, key("KeyA", true), context);
+	type_from_key(text, key("KeyA", true, 0), context);
 	context.conceal = true;
-	const auto typed = type_from_key(text, key("Digit1", true, Modifiers{false, true, false, false}), context);
+	const auto typed = type_from_key(text, key("Digit1", true, 0, Modifiers{false, true, false, false}), context);
 	ASSERT_TRUE(typed);
 	EXPECT_EQ(typed->committed, "\xE2\x80\xA2");
-	type_from_key(text, key("Space", true), context);
-	type_from_key(text, key("Enter", true), context);
+	type_from_key(text, key("Space", true, 0), context);
+	type_from_key(text, key("Enter", true, 0), context);
 	// Ctrl+A selects; it types nothing, concealed or not.
-	EXPECT_FALSE(type_from_key(text, key("KeyA", true, Modifiers{true, false, false, false}), context));
+	EXPECT_FALSE(type_from_key(text, key("KeyA", true, 0, Modifiers{true, false, false, false}), context));
 	context.conceal = false;
 	// Frames afterwards, masked or not, show dots where the field's characters were.
 	EXPECT_EQ(keys_text_frame(text, false).text, "a\xE2\x80\xA2\xE2\x80\xA2\n");
