@@ -3,6 +3,7 @@
 #include "capture/hook_thread.h"
 #include "capture/ring.h"
 #include "core/keys_state.h"
+#include "core/privacy.h"
 #include "core/runtime_state.h"
 
 namespace clackery {
@@ -11,6 +12,7 @@ void close_capture_and_forget_keys()
 {
 	bump_generation(key_ring(), false);
 	held_keys().clear();
+	forget_privacy_keys();
 }
 
 void reopen_capture()

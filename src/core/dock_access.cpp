@@ -3,6 +3,7 @@
 #include "core/capture_control.h"
 #include "core/dock_host.h"
 #include "core/options.h"
+#include "core/privacy.h"
 #include "core/runtime_state.h"
 #include "core/settings.h"
 #include "delivery/vendor.h"
@@ -38,6 +39,7 @@ void show_state_on_dock()
 	dock->show_state(state.paused, state.hidden, capture_running(), vendor_record().deliveryEnabled.load(),
 			 obs_data_get_string(settings(), "text_source"), current_options(),
 			 obs_data_get_string(settings(), "text_color"));
+	dock->show_privacy(masking_password_field(), password_fields_unwatched());
 }
 
 } // namespace clackery

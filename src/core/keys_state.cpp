@@ -57,12 +57,12 @@ void clear_keys_text()
 	keys_text.code_points.clear();
 }
 
-void emit_key_event(const KeyEvent &event)
+void emit_key_event(const KeyEvent &event, bool conceal)
 {
 	if (!capturing())
 		return;
 	const bool mask = obs_data_get_bool(settings(), "mask");
-	OBSDataAutoRelease payload = key_payload(mask ? masked(event) : event);
+	OBSDataAutoRelease payload = key_payload(mask || conceal ? masked(event) : event);
 	if (emit_overlay_event("key", payload, true))
 		++delivery_counters().sent;
 
@@ -74,6 +74,7 @@ void emit_key_event(const KeyEvent &event)
 	context.dock_has_text = dock_has_text();
 	context.mask = mask;
 	context.layout = &text_layout();
+	context.conceal = conceal;
 	if (const auto frame = type_from_key(keys_text, event, context))
 		send_text_frame(*frame);
 }

@@ -12,7 +12,8 @@ HeldKeys &held_keys();
 TextFrame keys_text_frame(bool mask);
 void clear_keys_text();
 
-// Sends one key event (masked when asked) and types its character for the "keys" source.
-void emit_key_event(const KeyEvent &event);
+// Sends one key event (masked when the "mask" setting asks, or when `conceal`: typed into a
+// password field) and types its character for the "keys" source (a dot when concealed).
+void emit_key_event(const KeyEvent &event, bool conceal = false);
 
 } // namespace clackery

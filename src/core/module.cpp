@@ -11,6 +11,7 @@
 #include "core/keys_state.h"
 #include "core/module_state.h"
 #include "core/options.h"
+#include "core/privacy.h"
 #include "core/request_services.h"
 #include "core/ring_wake.h"
 #include "core/runtime_state.h"
@@ -117,6 +118,7 @@ void shutdown_module()
 	delete_tick_timer();
 	stop_hook_thread(key_ring());
 	stop_ring_wake(); // the hook thread is joined: nothing is inside the wake
+	stop_privacy_watcher();
 	held_keys().clear();
 	clear_keys_text();
 	// The host's interrupt handler may shut down from inside a request's work on this thread (a
@@ -178,6 +180,8 @@ bool load_module()
 	// Capture opens only once the user resumes.
 	bump_generation(key_ring(), !state.paused);
 	log_hook_result(hook_ok);
+	// Password fields and the screen lock, watched off the tick and off the hook thread.
+	start_privacy_watcher();
 
 	start_tick_timer();
 	obs_frontend_add_event_callback(on_frontend_event, nullptr);

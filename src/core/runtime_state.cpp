@@ -4,6 +4,7 @@
 #include "core/dock_access.h"
 #include "core/module_state.h"
 #include "core/options.h"
+#include "core/privacy.h"
 #include "core/settings.h"
 #include "core/state_object.h"
 #include "core/text_relay.h"
@@ -25,6 +26,9 @@ void set_paused(bool value)
 	state.paused = value;
 	// Keys held across the change are forgotten; records queued before it are discarded.
 	close_capture_and_forget_keys();
+	// Resuming is the streamer's word that the screen is theirs again.
+	if (!state.paused)
+		forget_screen_lock();
 	if (!state.paused && state.auto_hidden) {
 		state.hidden = false;
 		state.auto_hidden = false;

@@ -1,6 +1,7 @@
 #include "core/state_object.h"
 
 #include "core/hotkeys.h"
+#include "core/privacy.h"
 #include "core/runtime_state.h"
 #include "core/settings.h"
 #include "sounds/sound_packs.h"
@@ -60,6 +61,7 @@ OBSDataAutoRelease build_state()
 	copy_string(out, "soundPack", "sound_pack");
 	obs_data_set_array(out, "soundFiles", sound_files());
 	obs_data_set_obj(out, "hotkeys", hotkeys_state_object());
+	obs_data_set_obj(out, "privacy", privacy_state_object());
 	return out;
 }
 

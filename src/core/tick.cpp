@@ -5,6 +5,7 @@
 #include "common/clock.h"
 #include "core/keys_state.h"
 #include "core/module_state.h"
+#include "core/privacy.h"
 #include "core/runtime_state.h"
 #include "core/totals.h"
 
@@ -17,21 +18,22 @@ constexpr std::uint64_t kPublishIntervalMs = 2000;
 std::uint64_t next_sweep = 0;
 std::uint64_t next_publish = 0;
 
-void consume_ring()
+void consume_ring(std::uint64_t now)
 {
 	KeyRing &ring = key_ring();
 	DeliveryCounters &counters = delivery_counters();
 	KeyRecord record;
 	// No cap per tick: a burst is never held back.
 	while (pop_record(ring, record)) {
-		if (runtime_state().paused)
+		// While the screen is locked, keys typed into the locker reach nothing at all.
+		if (runtime_state().paused || privacy_drops_keys())
 			continue;
 		KeyTally tally;
 		const auto event = update_held_keys(held_keys(), record, tally);
 		counters.unknown += tally.unknown;
 		counters.repeated += tally.repeated;
 		if (event)
-			emit_key_event(*event);
+			pass_key_event(*event, now);
 	}
 }
 
@@ -40,7 +42,7 @@ void consume_ring()
 void drain_keys()
 {
 	if (is_running())
-		consume_ring();
+		consume_ring(tick_count_ms());
 }
 
 void tick()
@@ -52,13 +54,14 @@ void tick_with(const std::function<std::uint64_t()> &clock_ms, const std::functi
 {
 	if (!is_running())
 		return;
-	consume_ring();
 	const std::uint64_t now = clock_ms();
+	follow_privacy(now);
+	consume_ring(now);
 	if (now >= next_sweep) {
 		next_sweep = now + kSweepIntervalMs;
-		if (!runtime_state().paused) {
+		if (!runtime_state().paused && !privacy_drops_keys()) {
 			for (const KeyEvent &event : sweep_held_keys(held_keys(), probe, wall_clock_ms()))
-				emit_key_event(event);
+				pass_key_event(event, now);
 		}
 	}
 	if (now >= next_publish) {

@@ -44,6 +44,10 @@ public:
 	void show_state(bool paused, bool hidden, bool capture_running, bool delivery_ready,
 			const std::string &text_source, const OverlayOptions &options, const std::string &text_color);
 
+	// After show_state: the status says so while keys are hidden for a password field, and the
+	// health line when nothing tells this desktop's password fields.
+	void show_privacy(bool masking_password_field, bool password_fields_unwatched);
+
 	// The line under the place-overlay button; the overlay placement reports its outcome here.
 	void set_placement_message(const std::string &text);
 

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 # A small GTK 3 sign-in form for the privacy tests: a user-name entry and a hidden-text entry.
 # It prints "ready" once shown, then reads commands on stdin: "focus user", "focus password",
-# "quit". Each focus change answers "focused NAME" once GTK has moved the focus.
+# "texts", "quit". Each focus change answers "focused NAME" once GTK has moved the focus;
+# "texts" answers "texts USER LENGTH": the user name typed and the password's length.
 import sys
 
 import gi
@@ -33,6 +34,8 @@ def on_command(channel, condition):
         window.present()
         entries[words[1]].grab_focus()
         say(f'focused {words[1]}')
+    elif words[:1] == ['texts']:
+        say(f"texts {entries['user'].get_text()} {len(entries['password'].get_text())}")
     elif words[:1] == ['quit']:
         Gtk.main_quit()
         return False
