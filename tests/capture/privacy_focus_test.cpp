@@ -19,14 +19,14 @@ constexpr auto kLimit = 100ms;
 
 struct FakeProbe : FocusProbe {
 	Answer classic, accessible, automation;
-	std::chrono::milliseconds accessible_delay{0};
+	std::atomic<int> accessible_delay_ms{0}; // changed while a question hangs
 	std::atomic<int> asked_accessible{0}, asked_automation{0};
 
 	Answer classic_edit_password(const FocusTarget &) override { return classic; }
 	Answer accessible_protected(const FocusTarget &) override
 	{
 		++asked_accessible;
-		std::this_thread::sleep_for(accessible_delay);
+		std::this_thread::sleep_for(std::chrono::milliseconds(accessible_delay_ms.load()));
 		return accessible;
 	}
 	Answer automation_is_password(const FocusTarget &) override
@@ -74,7 +74,7 @@ TEST(JudgeFocus, AnApplicationThatHangsCostsOneLimitAndBlocksNothingElse)
 	FakeProbe probe;
 	probe.accessible = true;
 	probe.automation = true;
-	probe.accessible_delay = 600ms;
+	probe.accessible_delay_ms = 600;
 	QueryWorker worker;
 
 	auto start = std::chrono::steady_clock::now();
@@ -94,7 +94,7 @@ TEST(JudgeFocus, AnApplicationThatHangsCostsOneLimitAndBlocksNothingElse)
 
 	// Once the application answers again, so does the worker.
 	probe.classic.reset();
-	probe.accessible_delay = 0ms;
+	probe.accessible_delay_ms = 0;
 	std::this_thread::sleep_for(600ms);
 	EXPECT_TRUE(judge_focus(probe, worker, {}, kLimit));
 }
