@@ -81,9 +81,11 @@ bool may_move_focus(const KeyEvent &event)
 	if (!event.down || !event.code)
 		return false;
 	const std::string_view code = event.code;
-	if (event.mods.alt || event.mods.win)
+	// The Windows key's shortcuts switch windows; Alt only with these keys (AltGr types).
+	if (event.mods.win)
 		return true;
-	return code == "Tab" || code == "Enter" || code == "NumpadEnter" || code == "Escape" || code == "F6";
+	return code == "Tab" || code == "Enter" || code == "NumpadEnter" || code == "Escape" || code == "F6" ||
+	       (event.mods.alt && code == "F4");
 }
 
 void gate_key(PrivacyGate &gate, const KeyEvent &event, const PrivacyView &privacy, std::uint64_t now_ms,

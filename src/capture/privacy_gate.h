@@ -46,8 +46,8 @@ struct PrivacyGate {
 	bool locked = false;
 };
 
-// Whether a press may move the focus to another control: Tab, Enter, Escape, F6, and anything
-// pressed with Alt or the Windows key held (window switching).
+// Whether a press may move the focus to another control: Tab, Enter, Escape and F6 (with or
+// without modifiers, so Alt+Tab too), Alt+F4, and anything pressed with the Windows key held.
 bool may_move_focus(const KeyEvent &event);
 
 // Whether a password field had the focus at capture time `t`, by the history (the flags when

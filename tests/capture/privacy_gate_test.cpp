@@ -179,9 +179,14 @@ TEST(PrivacyGate, TwoTabsTypedFasterThanTheirFocusEventsEachWaitForTheirOwn)
 TEST(PrivacyGate, OnlyFocusMovingKeysHoldAndOnlyWhenSomethingWatchesTheFocus)
 {
 	const Modifiers alt{false, false, true, false};
+	const Modifiers win{false, false, false, true};
 	for (const char *code : {"Tab", "Enter", "NumpadEnter", "Escape", "F6"})
 		EXPECT_TRUE(may_move_focus(key(code, true, 0))) << code;
-	EXPECT_TRUE(may_move_focus(key("KeyQ", true, 0, alt)));
+	EXPECT_TRUE(may_move_focus(key("Tab", true, 0, alt)));
+	EXPECT_TRUE(may_move_focus(key("F4", true, 0, alt)));
+	EXPECT_TRUE(may_move_focus(key("Digit1", true, 0, win)));
+	// AltGr types characters: no hold for each of them.
+	EXPECT_FALSE(may_move_focus(key("KeyQ", true, 0, alt)));
 	EXPECT_FALSE(may_move_focus(key("KeyQ", true, 0)));
 	EXPECT_FALSE(may_move_focus(key("Tab", false, 0)));
 
