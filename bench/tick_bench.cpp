@@ -5,12 +5,11 @@
 // Run: build/bench/tick_bench (scripts/bench.sh runs it and puts the figures into its table).
 
 #include "capture/ring.h"
-#include "core/module_state.h"
+#include "core/core.h"
 #include "core/privacy.h"
 #include "core/runtime_state.h"
 #include "core/settings.h"
 #include "core/tick.h"
-#include "core/totals.h"
 #include "delivery/vendor.h"
 
 #include <benchmark/benchmark.h>
@@ -54,15 +53,16 @@ struct FakeWebSocket {
 // The module as start-up leaves it, resumed: default settings, running, capture active.
 struct RunningModule {
 	FakeWebSocket websocket;
+	Core core;
 	std::uint64_t word = 0;
 
 	explicit RunningModule(bool delivery)
 	{
 		const auto missing =
 		    std::filesystem::temp_directory_path() / "clackery-tick-bench-absent" / "config.json";
-		load_settings_at(missing);
-		set_running(true);
-		runtime_state().paused = false;
+		load_settings_at(core.settings, missing);
+		core.running = true;
+		core.runtime.paused = false;
 		Vendor &vendor = vendor_record();
 		vendor.ph = websocket.ph;
 		vendor.vendor = &websocket.vendorToken;
@@ -70,17 +70,17 @@ struct RunningModule {
 		vendor.deliveryEnabled = delivery;
 		word = bump_generation(key_ring(), true);
 		// Every key passes the privacy gate, which reads the watcher's flags.
-		start_privacy_watcher();
+		start_privacy_watcher(core);
 	}
 	~RunningModule()
 	{
-		stop_privacy_watcher();
+		stop_privacy_watcher(core);
 		Vendor &vendor = vendor_record();
 		vendor.deliveryEnabled = false;
 		vendor.ph = nullptr;
 		vendor.vendor = nullptr;
-		set_running(false);
-		release_settings();
+		core.running = false;
+		release_settings(core.settings);
 	}
 };
 
@@ -99,17 +99,18 @@ KeyRecord key_a(bool down)
 void tick_path(benchmark::State &state)
 {
 	RunningModule module(state.range(0) != 0);
+	Core &core = module.core;
 	const auto batch = static_cast<int>(state.range(1));
-	const std::uint64_t sent_before = delivery_counters().sent;
+	const std::uint64_t sent_before = core.totals.sent;
 	bool down = true;
 	for (auto _ : state) {
 		for (int i = 0; i < batch; ++i, down = !down)
 			push_record(key_ring(), key_a(down), module.word);
-		tick();
+		tick(core);
 	}
 	const auto events = static_cast<double>(state.iterations()) * batch;
 	state.counters["events"] = batch;
-	state.counters["sent"] = static_cast<double>(delivery_counters().sent - sent_before) / events;
+	state.counters["sent"] = static_cast<double>(core.totals.sent - sent_before) / events;
 	state.SetItemsProcessed(static_cast<std::int64_t>(events));
 }
 

@@ -23,6 +23,9 @@ function(clackery_install_module target)
   install(TARGETS ${target} LIBRARY DESTINATION bin/64bit)
   install(TARGETS ${target} LIBRARY DESTINATION ${clackery_system_libdir}/obs-plugins
           COMPONENT system EXCLUDE_FROM_ALL)
+  # The package's licence statement (GPL-2.0-or-later), where Debian keeps each package's.
+  install(FILES ${CMAKE_SOURCE_DIR}/cmake/debian_copyright DESTINATION share/doc/clackery RENAME copyright
+          COMPONENT system EXCLUDE_FROM_ALL)
 endfunction()
 
 function(clackery_install_data dir)

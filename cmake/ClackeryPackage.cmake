@@ -15,6 +15,10 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Clackery developers <clackery@fernquarry.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "OBS Studio plug-in that shows the streamer's keystrokes on stream")
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
+# GPL-2.0-or-later, as libobs requires of the modules it loads; the .deb carries
+# /usr/share/doc/clackery/copyright (cmake/debian_copyright).
+set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
+set(CPACK_RPM_PACKAGE_LICENSE "GPL-2.0-or-later")
 set(CPACK_DEBIAN_PACKAGE_DEPENDS ${clackery_obs_range})
 # The libraries' own packages (libobs, Qt, XCB) come from dpkg-shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

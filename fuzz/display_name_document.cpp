@@ -1,7 +1,7 @@
 // Skin and sound-pack descriptions: never a crash; a name that is returned follows the name
 // rules and reads back the same when written out again.
+#include "common/json_reader.h"
 #include "json_escape.h"
-#include "layouts/json_reader.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,8 +1,8 @@
 // Layout documents: never a crash, and whatever is returned obeys the reader's promises and
 // reads back the same when written out again.
+#include "layouts/layout_document.h"
 #include "common/text.h"
 #include "json_escape.h"
-#include "layouts/json_reader.h"
 
 #include <cstdint>
 #include <cstdlib>

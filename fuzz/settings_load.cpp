@@ -30,6 +30,8 @@ using namespace clackery;
 
 namespace {
 
+Settings fuzz_settings;
+
 void quiet_log(int, const char *, va_list, void *) {}
 
 fs::path work_dir;
@@ -168,13 +170,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 	}
 
 	const long allocations_before = bnum_allocs();
-	load_settings_at(file);
-	expect(settings() != nullptr, "no settings object", "-");
-	const std::map<std::string, std::string> loaded = check_table(settings());
+	load_settings_at(fuzz_settings, file);
+	expect(fuzz_settings.data != nullptr, "no settings object", "-");
+	const std::map<std::string, std::string> loaded = check_table(fuzz_settings.data);
 	// Only a file that was set aside may make saving impossible; then it must be untouched.
-	const bool writable = settings_writable();
-	save_settings();
-	release_settings();
+	const bool writable = fuzz_settings.writable;
+	save_settings(fuzz_settings);
+	release_settings(fuzz_settings);
 
 	if (!writable) {
 		expect(fs::exists(file) && read_file(file).size() == size, "unsaved file changed", "config.json");
@@ -185,10 +187,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 		    QJsonDocument::fromJson(QByteArray(saved.data(), static_cast<int>(saved.size())), &error);
 		expect(error.error == QJsonParseError::NoError && doc.isObject(), "saved file is not a JSON object",
 		       "config.json");
-		load_settings_at(file);
-		expect(settings_writable(), "saved file refused on reload", "config.json");
-		expect(check_table(settings()) == loaded, "reload gives other values", "config.json");
-		release_settings();
+		load_settings_at(fuzz_settings, file);
+		expect(fuzz_settings.writable, "saved file refused on reload", "config.json");
+		expect(check_table(fuzz_settings.data) == loaded, "reload gives other values", "config.json");
+		release_settings(fuzz_settings);
 	}
 	expect(bnum_allocs() == allocations_before, "libobs allocations leaked", "-");
 	return 0;

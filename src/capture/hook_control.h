@@ -17,6 +17,8 @@
 
 namespace clackery {
 
+struct KeyRing;
+
 #ifdef _WIN32
 // The system keeps the thread's message queue; only the hook handle is ours.
 struct OsHookState {
@@ -50,6 +52,9 @@ struct HookControl {
 	std::atomic<std::uint32_t> thread_id{0};
 	std::atomic<std::uint32_t> last_error{0};
 	OsHookState os;
+	// Set by start_hook_thread: how the ring's destructor ends a thread that still runs, without
+	// the ring knowing the hook thread.
+	void (*stop)(KeyRing &ring) = nullptr;
 };
 
 } // namespace clackery

@@ -99,6 +99,7 @@ bool start_hook_thread(KeyRing &ring, bool install_os_hook)
 	if (control.started)
 		return control.hook_running.load(std::memory_order_acquire);
 	control.started = true;
+	control.stop = stop_hook_thread;
 	control.install_os_hook = install_os_hook;
 	control.stop_requested.store(false, std::memory_order_release);
 	{
@@ -167,11 +168,6 @@ std::uint32_t hook_last_error(const KeyRing &ring)
 KeyState key_state(std::uint32_t vk)
 {
 	return os::key_state(vk);
-}
-
-KeyRing::~KeyRing()
-{
-	stop_hook_thread(*this);
 }
 
 } // namespace clackery

@@ -6,6 +6,12 @@ KeyRing the_ring;
 
 } // namespace
 
+KeyRing::~KeyRing()
+{
+	if (hook.stop)
+		hook.stop(*this);
+}
+
 KeyRing &key_ring()
 {
 	return the_ring;

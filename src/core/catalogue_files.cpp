@@ -2,7 +2,7 @@
 
 #include "common/files.h"
 #include "common/ids.h"
-#include "layouts/json_reader.h"
+#include "common/json_reader.h"
 
 #include <algorithm>
 #include <optional>

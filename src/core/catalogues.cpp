@@ -54,16 +54,16 @@ std::vector<std::string> list_shortcut_sheets_in(const fs::path &shortcuts_dir)
 	return list_shortcut_sheets_in(shortcuts_dir, is_sheet_document);
 }
 
-void correct_skin_setting(const std::vector<std::string> &skins)
+void correct_skin_setting(Settings &settings, const std::vector<std::string> &skins)
 {
-	obs_data_t *data = settings();
+	obs_data_t *data = settings.data;
 	if (data && !contains(skins, obs_data_get_string(data, "skin")))
 		obs_data_set_string(data, "skin", kDefaultSkin);
 }
 
-void correct_shortcuts_setting(const std::vector<std::string> &sheets)
+void correct_shortcuts_setting(Settings &settings, const std::vector<std::string> &sheets)
 {
-	obs_data_t *data = settings();
+	obs_data_t *data = settings.data;
 	if (!data || contains(sheets, obs_data_get_string(data, "shortcuts")))
 		return;
 	obs_data_set_string(data, "shortcuts", contains(sheets, "clipstudio") ? "clipstudio" : kNoShortcutSheet);

@@ -5,6 +5,7 @@
 // simply absent. UI thread only.
 
 #include "core/catalogue_files.h"
+#include "core/settings.h"
 
 #include <map>
 #include <string>
@@ -20,8 +21,8 @@ std::vector<std::string> list_shortcut_sheets_in(const std::filesystem::path &sh
 
 // Start-up corrections: a "skin" setting outside the catalogue becomes "default"; a
 // "shortcuts" setting outside it becomes "clipstudio" when offered, else "none".
-void correct_skin_setting(const std::vector<std::string> &skins);
-void correct_shortcuts_setting(const std::vector<std::string> &sheets);
+void correct_skin_setting(Settings &settings, const std::vector<std::string> &skins);
+void correct_shortcuts_setting(Settings &settings, const std::vector<std::string> &sheets);
 
 // What start-up gathers for the dock's selectors; handed to the dock when it is built.
 struct DockCatalogues {

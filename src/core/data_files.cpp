@@ -31,14 +31,14 @@ std::vector<std::string> list_layouts()
 	return list_layouts_in(find_data_path("layouts"));
 }
 
-void load_text_layout()
+void load_text_layout(Settings &settings)
 {
-	load_text_layout_from(find_data_path("layouts"));
+	load_text_layout_from(settings, find_data_path("layouts"));
 }
 
-void load_text_layout_from(const fs::path &layouts_dir)
+void load_text_layout_from(Settings &settings, const fs::path &layouts_dir)
 {
-	obs_data_t *data = settings();
+	obs_data_t *data = settings.data;
 	const std::string id = data ? obs_data_get_string(data, "layout") : kDefaultLayoutId;
 	std::vector<LayoutEntry> entries = load_layout_from(layouts_dir, id);
 	if (entries.empty() && id != kDefaultLayoutId) {
@@ -51,15 +51,15 @@ void load_text_layout_from(const fs::path &layouts_dir)
 	install_text_layout(std::move(entries));
 }
 
-std::map<std::string, std::string> load_sound_packs()
+std::map<std::string, std::string> load_sound_packs(Settings &settings)
 {
-	return load_sound_packs_from(find_data_path("sounds"));
+	return load_sound_packs_from(settings, find_data_path("sounds"));
 }
 
-std::map<std::string, std::string> load_sound_packs_from(const fs::path &sounds_dir)
+std::map<std::string, std::string> load_sound_packs_from(Settings &settings, const fs::path &sounds_dir)
 {
 	install_sound_packs(discover_sound_packs(sounds_dir));
-	if (obs_data_t *data = settings())
+	if (obs_data_t *data = settings.data)
 		obs_data_set_string(data, "sound_pack",
 				    resolve_sound_pack(obs_data_get_string(data, "sound_pack")).c_str());
 	return sound_pack_names();

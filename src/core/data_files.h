@@ -3,6 +3,7 @@
 // and sound packs from it and correct the settings that name them. UI thread only.
 
 #include "common/records.h"
+#include "core/settings.h"
 
 #include <filesystem>
 #include <map>
@@ -25,12 +26,12 @@ std::vector<std::string> list_layouts();
 // Installs the text layout named by the "layout" setting. An unusable layout turns the
 // setting into "jis_tkl"; when that is unusable too, a warning is logged and the installed
 // layout is empty.
-void load_text_layout();
-void load_text_layout_from(const std::filesystem::path &layouts_dir);
+void load_text_layout(Settings &settings);
+void load_text_layout_from(Settings &settings, const std::filesystem::path &layouts_dir);
 
 // Discovers the sound packs once, installs the module's pack table, turns a "sound_pack"
 // setting that names no pack into "shizuka", and returns pack id to display name.
-std::map<std::string, std::string> load_sound_packs();
-std::map<std::string, std::string> load_sound_packs_from(const std::filesystem::path &sounds_dir);
+std::map<std::string, std::string> load_sound_packs(Settings &settings);
+std::map<std::string, std::string> load_sound_packs_from(Settings &settings, const std::filesystem::path &sounds_dir);
 
 } // namespace clackery

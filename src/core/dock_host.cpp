@@ -1,7 +1,10 @@
 #include "core/dock_host.h"
 
-#include "core/module_state.h"
-#include "dock/text_dock.h"
+#include "capture/hook_thread.h"
+#include "capture/ring.h"
+#include "core/state_object.h"
+#include "delivery/vendor.h"
+#include "dock/control_dock.h"
 
 #include <obs-frontend-api.h>
 #include <obs.h>
@@ -20,16 +23,14 @@ namespace {
 constexpr const char *kDockId = "clackery_dock";
 constexpr const char *kDockTitle = "Clackery";
 
-QPointer<TextDock> dock;
-
 #if LIBOBS_API_MAJOR_VER >= 30
 
-bool register_with_frontend(TextDock *widget)
+bool register_with_frontend(Core &, TextDock *widget)
 {
 	return obs_frontend_add_dock_by_id(kDockId, kDockTitle, widget);
 }
 
-void unregister_from_frontend()
+void unregister_from_frontend(Core &)
 {
 	obs_frontend_remove_dock(kDockId);
 }
@@ -38,10 +39,7 @@ void unregister_from_frontend()
 
 // OBS 29 takes a ready QDockWidget. Qt deletes it with the main window, possibly before the
 // module unloads, so both it and its menu entry are only ever reached through guarded pointers.
-QPointer<QDockWidget> dock_frame;
-QPointer<QObject> dock_menu_action;
-
-bool register_with_frontend(TextDock *widget)
+bool register_with_frontend(Core &core, TextDock *widget)
 {
 	auto *main_window = static_cast<QMainWindow *>(obs_frontend_get_main_window());
 	if (!widget || !main_window)
@@ -59,30 +57,31 @@ bool register_with_frontend(TextDock *widget)
 	// As newer frontends do: hidden and floating until the saved dock state or the user shows it.
 	frame->setVisible(false);
 	frame->setFloating(true);
-	dock_frame = frame;
-	dock_menu_action = action;
+	core.dock_frame = frame;
+	core.dock_menu_action = action;
 	return true;
 }
 
-void unregister_from_frontend()
+void unregister_from_frontend(Core &core)
 {
 	// The frontend's menu entry toggles the frame through a plain pointer: it goes first.
-	delete dock_menu_action.data();
-	delete dock_frame.data();
+	delete core.dock_menu_action.data();
+	delete core.dock_frame.data();
 }
 
 #endif
 
 } // namespace
 
-void create_dock(DockCallbacks callbacks, const DockCatalogues &catalogues)
+void create_dock(Core &core, DockCallbacks callbacks, const DockCatalogues &catalogues)
 {
+	QPointer<TextDock> &dock = core.dock;
 	dock = new TextDock(std::move(callbacks.set_paused), std::move(callbacks.toggle_hidden),
 			    std::move(callbacks.on_text_frame), std::move(callbacks.on_text_options),
 			    std::move(callbacks.on_options), std::move(callbacks.cycle_mode), catalogues.layouts,
 			    catalogues.skins, std::move(callbacks.add_overlay), catalogues.shortcut_sheets,
 			    catalogues.skin_names, catalogues.sound_packs);
-	if (!register_with_frontend(dock.data())) {
+	if (!register_with_frontend(core, dock.data())) {
 		delete dock.data();
 		dock = nullptr;
 		return;
@@ -99,17 +98,38 @@ void create_dock(DockCallbacks callbacks, const DockCatalogues &catalogues)
 	schedule_dock_fit(frame);
 }
 
-void remove_dock()
+void remove_dock(Core &core)
 {
-	if (!dock)
+	if (!core.dock)
 		return;
-	unregister_from_frontend();
-	dock = nullptr;
+	unregister_from_frontend(core);
+	core.dock = nullptr;
 }
 
-TextDock *control_dock()
+bool dock_has_text(const Core &core)
 {
-	return dock.data();
+	return core.dock && core.dock->has_text();
+}
+
+TextFrame dock_current_frame(const Core &core)
+{
+	TextFrame frame;
+	if (core.dock)
+		core.dock->current_frame(frame);
+	return frame;
+}
+
+void show_state_on_dock(const Core &core)
+{
+	if (!core.dock)
+		return;
+	obs_data_t *settings = core.settings.data;
+	core.dock->show_state(core.runtime.paused, core.runtime.hidden, hook_running(key_ring()),
+			      vendor_record().deliveryEnabled.load(), obs_data_get_string(settings, "text_source"),
+			      current_options(core), obs_data_get_string(settings, "text_color"));
+	const PrivacySnapshot &privacy = core.privacy.shown;
+	core.dock->show_privacy(privacy.password_field && !core.runtime.paused,
+				privacy.detector == PrivacyDetector::none);
 }
 
 QDockWidget *enclosing_dock_frame(QWidget *widget)
@@ -121,13 +141,13 @@ QDockWidget *enclosing_dock_frame(QWidget *widget)
 	return nullptr;
 }
 
-OverlayPlacement add_overlay_with_notice()
+OverlayPlacement add_overlay_with_notice(Core &core)
 {
-	if (!is_running())
+	if (!core.running)
 		return OverlayPlacement{};
-	return place_overlay([](const std::string &notice) {
-		if (dock)
-			dock->set_placement_message(notice);
+	return place_overlay([&core](const std::string &notice) {
+		if (core.dock)
+			core.dock->set_placement_message(notice);
 	});
 }
 

@@ -2,10 +2,11 @@
 // The control dock inside the OBS frontend: built once at load with the core's callbacks,
 // registered as the dock "clackery_dock" titled "Clackery", kept usable when undocked, and
 // removed at shutdown. Qt or the frontend may destroy it at any time; every user goes through
-// control_dock(), which is null from then on.
+// Core::dock, which is null from then on, and the calls below check it first.
 
 #include "common/records.h"
 #include "core/catalogues.h"
+#include "core/core.h"
 #include "overlay/overlay_source.h"
 
 #include <QRect>
@@ -18,8 +19,6 @@ class QDockWidget;
 class QWidget;
 
 namespace clackery {
-
-class TextDock;
 
 // What the dock's controls call in the core. An empty callback leaves its control inert.
 struct DockCallbacks {
@@ -34,20 +33,25 @@ struct DockCallbacks {
 
 // Builds the dock and hands it to the frontend. When the frontend refuses it, the dock is
 // deleted and the module runs without one.
-void create_dock(DockCallbacks callbacks, const DockCatalogues &catalogues);
+void create_dock(Core &core, DockCallbacks callbacks, const DockCatalogues &catalogues);
 
 // Takes the dock out of the frontend and destroys it, unless Qt already has.
-void remove_dock();
+void remove_dock(Core &core);
 
-// The dock, or null when there is none (never built, refused, or destroyed).
-TextDock *control_dock();
+// True when the dock's field holds text or an input-method composition.
+bool dock_has_text(const Core &core);
+// The field's frame with op "type" (an empty frame without a dock).
+TextFrame dock_current_frame(const Core &core);
+// Pushes the core's current state into the dock's controls (no callbacks run). A new status
+// line of the dock takes its value here.
+void show_state_on_dock(const Core &core);
 
 // The nearest ancestor of `widget` that is a QDockWidget, or null.
 QDockWidget *enclosing_dock_frame(QWidget *widget);
 
 // Places the overlay in the current scene and shows the outcome in the dock. Does nothing
 // while the module is not running. The dock's place-overlay button and the test request use it.
-OverlayPlacement add_overlay_with_notice();
+OverlayPlacement add_overlay_with_notice(Core &core);
 
 // An undocked dock smaller than 320 x 480 grows to at least 400 x 820 (at most 90 % of the
 // screen's available area) and is pulled back inside that area. Runs from the event loop.

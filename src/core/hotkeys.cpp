@@ -1,9 +1,7 @@
 #include "core/hotkeys.h"
 
 #include "common/obs_util.h"
-#include "core/options.h"
-#include "core/runtime_state.h"
-#include "core/settings.h"
+#include "core/core.h"
 
 #include <obs-frontend-api.h>
 
@@ -19,38 +17,27 @@ struct HotkeyRow {
 	const char *settings_key; // key of the binding array in "config.json"
 	const char *name;         // registered name
 	const char *description;  // shown in the host's hotkey settings
-	obs_hotkey_id id;
 };
 
-std::array<HotkeyRow, 3> hotkey_table = {{
-    {"pause_toggle", "pause_hotkey", "clackery.pause_toggle", "Clackery 一時停止／再開", OBS_INVALID_HOTKEY_ID},
-    {"hide_toggle", "hide_hotkey", "clackery.hide_toggle", "Clackery 表示／非表示", OBS_INVALID_HOTKEY_ID},
-    {"mode_cycle", "mode_hotkey", "clackery.mode_cycle", "Clackery モードを切り替える", OBS_INVALID_HOTKEY_ID},
+constexpr std::array<HotkeyRow, 3> kHotkeyTable = {{
+    {"pause_toggle", "pause_hotkey", "clackery.pause_toggle", "Clackery 一時停止／再開"},
+    {"hide_toggle", "hide_hotkey", "clackery.hide_toggle", "Clackery 表示／非表示"},
+    {"mode_cycle", "mode_hotkey", "clackery.mode_cycle", "Clackery モードを切り替える"},
 }};
+
+// The host calls a hotkey with the row as its data; the queued action finds the core here. Set
+// only between register_hotkeys and unregister_hotkeys, both on the UI thread, as the actions
+// run: a press queued before unregistering finds it null and does nothing.
+Core *hotkey_core = nullptr;
 
 constexpr std::size_t kMaxCombinations = 16;
 constexpr std::size_t kMaxKeyNameBytes = 64;
 
-void run_hotkey_action(std::uintptr_t row)
-{
-	switch (row) {
-	case 0:
-		toggle_paused();
-		break;
-	case 1:
-		toggle_hidden();
-		break;
-	case 2:
-		cycle_mode();
-		break;
-	default:
-		break;
-	}
-}
-
 void run_hotkey_task(void *data)
 {
-	run_hotkey_action(reinterpret_cast<std::uintptr_t>(data));
+	const auto row = reinterpret_cast<std::uintptr_t>(data);
+	if (hotkey_core && row < kHotkeyTable.size() && hotkey_core->hotkey_actions[row])
+		hotkey_core->hotkey_actions[row](*hotkey_core);
 }
 
 // Called on the host's hotkey thread: only hand the press to the UI thread.
@@ -84,9 +71,9 @@ OBSDataAutoRelease checked_combination(obs_data_t *item)
 	return copy;
 }
 
-OBSDataArrayAutoRelease checked_binding(obs_data_t *request, const HotkeyRow &row)
+OBSDataArrayAutoRelease checked_binding(obs_data_t *request, const HotkeyRow &row, obs_hotkey_id id)
 {
-	if (!has_typed_value(request, row.action, OBS_DATA_ARRAY) || !is_valid(row.id))
+	if (!has_typed_value(request, row.action, OBS_DATA_ARRAY) || !is_valid(id))
 		return nullptr;
 	OBSDataArrayAutoRelease array = obs_data_get_array(request, row.action);
 	const std::size_t count = obs_data_array_count(array);
@@ -112,65 +99,77 @@ OBSDataArrayAutoRelease saved_binding(obs_hotkey_id id)
 
 } // namespace
 
-void register_hotkeys()
+void register_hotkeys(Core &core, const std::array<HotkeyAction, 3> &actions)
 {
-	for (std::size_t row = 0; row < hotkey_table.size(); ++row) {
-		HotkeyRow &entry = hotkey_table[row];
-		entry.id = obs_hotkey_register_frontend(entry.name, entry.description, on_hotkey,
-							reinterpret_cast<void *>(row));
+	hotkey_core = &core;
+	core.hotkey_actions = actions;
+	for (std::size_t row = 0; row < kHotkeyTable.size(); ++row) {
+		const HotkeyRow &entry = kHotkeyTable[row];
+		core.hotkey_ids[row] = obs_hotkey_register_frontend(entry.name, entry.description, on_hotkey,
+								    reinterpret_cast<void *>(row));
 	}
-	for (HotkeyRow &entry : hotkey_table) {
-		OBSDataArrayAutoRelease binding = obs_data_get_array(settings(), entry.settings_key);
+	for (std::size_t row = 0; row < kHotkeyTable.size(); ++row) {
+		OBSDataArrayAutoRelease binding =
+		    obs_data_get_array(core.settings.data, kHotkeyTable[row].settings_key);
 		if (binding)
-			obs_hotkey_load(entry.id, binding);
+			obs_hotkey_load(core.hotkey_ids[row], binding);
 	}
 }
 
-void unregister_hotkeys()
+void unregister_hotkeys(Core &core)
 {
-	for (HotkeyRow &entry : hotkey_table) {
-		if (is_valid(entry.id))
-			obs_hotkey_unregister(entry.id);
+	for (obs_hotkey_id id : core.hotkey_ids) {
+		if (is_valid(id))
+			obs_hotkey_unregister(id);
 	}
-	for (HotkeyRow &entry : hotkey_table)
-		entry.id = OBS_INVALID_HOTKEY_ID;
+	core.hotkey_ids.fill(OBS_INVALID_HOTKEY_ID);
+	if (hotkey_core == &core)
+		hotkey_core = nullptr;
 }
 
-void store_hotkey_bindings(obs_data_t *data)
+namespace {
+
+void store_hotkey_bindings(const Core &core, obs_data_t *data)
 {
-	for (const HotkeyRow &entry : hotkey_table) {
-		if (!is_valid(entry.id))
-			continue;
-		obs_data_set_array(data, entry.settings_key, saved_binding(entry.id));
+	for (std::size_t row = 0; row < kHotkeyTable.size(); ++row) {
+		if (is_valid(core.hotkey_ids[row]))
+			obs_data_set_array(data, kHotkeyTable[row].settings_key, saved_binding(core.hotkey_ids[row]));
 	}
 }
 
-OBSDataAutoRelease hotkeys_state_object()
+} // namespace
+
+void save_settings_and_hotkeys(Core &core)
+{
+	if (core.settings.data)
+		store_hotkey_bindings(core, core.settings.data);
+	save_settings(core.settings);
+}
+
+OBSDataAutoRelease hotkeys_state_object(const Core &core)
 {
 	OBSDataAutoRelease out = obs_data_create();
-	for (const HotkeyRow &entry : hotkey_table) {
-		obs_data_set_array(out, entry.action, saved_binding(entry.id));
-	}
+	for (std::size_t row = 0; row < kHotkeyTable.size(); ++row)
+		obs_data_set_array(out, kHotkeyTable[row].action, saved_binding(core.hotkey_ids[row]));
 	return out;
 }
 
-bool set_hotkey_bindings(obs_data_t *request)
+bool set_hotkey_bindings(Core &core, obs_data_t *request)
 {
 	std::array<OBSDataArrayAutoRelease, 3> bindings;
-	for (std::size_t row = 0; row < hotkey_table.size(); ++row) {
-		const HotkeyRow &entry = hotkey_table[row];
+	for (std::size_t row = 0; row < kHotkeyTable.size(); ++row) {
+		const HotkeyRow &entry = kHotkeyTable[row];
 		if (!DataItem(obs_data_item_byname(request, entry.action)))
 			continue;
-		bindings[row] = checked_binding(request, entry);
+		bindings[row] = checked_binding(request, entry, core.hotkey_ids[row]);
 		if (!bindings[row])
 			return false;
 	}
-	for (std::size_t row = 0; row < hotkey_table.size(); ++row) {
+	for (std::size_t row = 0; row < kHotkeyTable.size(); ++row) {
 		if (bindings[row])
-			obs_hotkey_load(hotkey_table[row].id, bindings[row]);
+			obs_hotkey_load(core.hotkey_ids[row], bindings[row]);
 	}
-	save_settings();
-	publish_state(true);
+	save_settings_and_hotkeys(core);
 	return true;
 }
 

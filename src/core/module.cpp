@@ -5,11 +5,11 @@
 #include "capture/ring.h"
 #include "common/log.h"
 #include "core/catalogues.h"
+#include "core/core.h"
 #include "core/data_files.h"
 #include "core/dock_host.h"
 #include "core/hotkeys.h"
-#include "core/keys_state.h"
-#include "core/module_state.h"
+#include "core/module_info.h"
 #include "core/options.h"
 #include "core/privacy.h"
 #include "core/request_services.h"
@@ -18,26 +18,28 @@
 #include "core/settings.h"
 #include "core/text_relay.h"
 #include "core/tick.h"
-#include "core/totals.h"
 #include "delivery/dispatcher.h"
 #include "delivery/vendor.h"
 
 #include <obs-frontend-api.h>
 #include <obs-module.h>
 
-#include <QPointer>
 #include <QTimer>
 
 #include <cstdlib>
+#include <memory>
+
+OBS_DECLARE_MODULE()
 
 namespace clackery {
 namespace {
 
-constexpr const char *kLoadedLine = "plugin loaded (version 0.1.0, build 2026-11-29b)";
+constexpr const char *kLoadedLine = "plugin loaded (version " CLACKERY_VERSION ", build " CLACKERY_BUILD_TAG ")";
 
-QPointer<QTimer> tick_timer;
-bool event_callback_registered = false;
-bool test_without_os_hook = false;
+// The one owner of the core's state, from load to the end of shutdown; the host's callbacks
+// (frontend events, unload) find it here, everything else is handed it.
+std::unique_ptr<Core> the_core;
+std::unique_ptr<CoreRequests> the_requests;
 
 bool env_is_one(const char *name)
 {
@@ -45,82 +47,109 @@ bool env_is_one(const char *name)
 	return value && value[0] == '1' && value[1] == '\0';
 }
 
-void start_tick_timer()
+void start_tick_timer(Core &core)
 {
 	auto *timer = new QTimer();
-	tick_timer = timer;
+	core.tick_timer = timer;
 	// Key events leave at a steady 8 ms rhythm only with a precise timer.
 	timer->setTimerType(Qt::PreciseTimer);
 	timer->setInterval(8);
-	QObject::connect(timer, &QTimer::timeout, timer, [] { tick(); });
+	QObject::connect(timer, &QTimer::timeout, timer, [&core] { tick(core); });
 	timer->start();
 }
 
-void delete_tick_timer()
+void delete_tick_timer(Core &core)
 {
-	if (tick_timer) {
-		tick_timer->stop();
-		delete tick_timer.data();
+	if (core.tick_timer) {
+		core.tick_timer->stop();
+		delete core.tick_timer.data();
 	}
 }
 
-void log_hook_result(bool hook_ok)
+void log_hook_result(const Core &core, bool hook_ok)
 {
 	if (!hook_ok)
 		log_line(LOG_WARNING, "hook failed error=%lu", static_cast<unsigned long>(hook_last_error(key_ring())));
-	else if (test_without_os_hook)
+	else if (core.test_without_os_hook)
 		log_line(LOG_INFO, "test OS hook disabled; queue thread active");
 	else
 		log_line(LOG_INFO, "hook installed");
 }
 
-// What the dock's controls call in the core.
+// What the dock's controls call in the core. Qt may keep the dock after the core is gone (its
+// frame is the main window's), so the controls find the core through its owner, or do nothing.
 DockCallbacks dock_callbacks()
 {
 	DockCallbacks callbacks;
-	callbacks.set_paused = set_paused;
-	callbacks.toggle_hidden = toggle_hidden;
-	callbacks.on_text_frame = on_dock_text;
-	callbacks.on_text_options = apply_text_source_and_color;
-	callbacks.on_options = apply_dock_options;
-	callbacks.cycle_mode = cycle_mode;
-	callbacks.add_overlay = [] { add_overlay_with_notice(); };
+	callbacks.set_paused = [](bool paused) {
+		if (the_core)
+			set_paused(*the_core, paused);
+	};
+	callbacks.toggle_hidden = [] {
+		if (the_core)
+			toggle_hidden(*the_core);
+	};
+	callbacks.on_text_frame = [](const TextFrame &frame) {
+		if (the_core)
+			on_dock_text(*the_core, frame);
+	};
+	callbacks.on_text_options = [](const std::string &source, const std::string &color) {
+		if (the_core)
+			apply_text_source_and_color(*the_core, source, color);
+	};
+	callbacks.on_options = [](const OverlayOptions &options) {
+		if (the_core)
+			apply_dock_options(*the_core, options);
+	};
+	callbacks.cycle_mode = [] {
+		if (the_core)
+			cycle_mode(*the_core);
+	};
+	callbacks.add_overlay = [] {
+		if (the_core)
+			add_overlay_with_notice(*the_core);
+	};
 	return callbacks;
 }
 
-void log_totals()
+void log_totals(const Core &core)
 {
-	const DeliveryCounters &counters = delivery_counters();
+	const DeliveryCounters &counters = core.totals;
 	const RingCounters ring = read_ring_counters(key_ring());
 	log_line(LOG_INFO, "totals sent=%llu dropped=%llu unknown=%llu", static_cast<unsigned long long>(counters.sent),
 		 static_cast<unsigned long long>(ring.dropped), static_cast<unsigned long long>(counters.unknown));
 }
 
-// The steps that free what request work may still hold: the settings, the hotkeys, the dock.
+// The steps that free what request work may still hold: the settings, the hotkeys, the dock,
+// and last the core itself.
 void finish_shutdown()
 {
-	save_settings();
-	unregister_hotkeys();
-	remove_dock();
-	log_totals();
-	release_settings();
+	Core &core = *the_core;
+	save_settings_and_hotkeys(core);
+	unregister_hotkeys(core);
+	remove_dock(core);
+	log_totals(core);
+	release_settings(core.settings);
+	the_requests.reset();
+	the_core.reset();
 }
 
 // Runs once, on the UI thread, at the exit event or at unload, whichever comes first.
 void shutdown_module()
 {
-	if (!is_running())
+	if (!the_core || !the_core->running)
 		return;
-	set_running(false);
+	Core &core = *the_core;
+	core.running = false;
 	// Requests in flight finish before anything they could touch is torn down.
 	vendor_record().stop();
 	bump_generation(key_ring(), false); // the hook stops queueing
-	delete_tick_timer();
+	delete_tick_timer(core);
 	stop_hook_thread(key_ring());
-	stop_ring_wake(); // the hook thread is joined: nothing is inside the wake
-	stop_privacy_watcher();
-	held_keys().clear();
-	clear_keys_text();
+	stop_ring_wake(core); // the hook thread is joined: nothing is inside the wake
+	stop_privacy_watcher(core);
+	core.held_keys.clear();
+	clear_keys_text(core.keys_text);
 	// The host's interrupt handler may shut down from inside a request's work on this thread (a
 	// dock grab, a settings save): that work resumes after this returns, so what it uses is
 	// freed only once it has returned.
@@ -128,39 +157,42 @@ void shutdown_module()
 		finish_shutdown();
 }
 
-void on_frontend_event(enum obs_frontend_event event, void *)
+void on_frontend_event(enum obs_frontend_event event, void *data)
 {
 	if (event != OBS_FRONTEND_EVENT_EXIT)
 		return;
-	obs_frontend_remove_event_callback(on_frontend_event, nullptr);
-	event_callback_registered = false;
+	obs_frontend_remove_event_callback(on_frontend_event, data);
+	static_cast<Core *>(data)->event_callback_registered = false;
 	shutdown_module();
 }
 
 void shutdown_and_unregister(void *)
 {
-	shutdown_module();
-	if (event_callback_registered) {
-		obs_frontend_remove_event_callback(on_frontend_event, nullptr);
-		event_callback_registered = false;
+	// Removed first: the callback's data is the core, which shutdown may free.
+	if (the_core && the_core->event_callback_registered) {
+		obs_frontend_remove_event_callback(on_frontend_event, the_core.get());
+		the_core->event_callback_registered = false;
 	}
+	shutdown_module();
 }
 
 bool load_module()
 {
-	load_settings();
-	load_text_layout();
+	the_core = std::make_unique<Core>();
+	Core &core = *the_core;
+	load_settings(core.settings);
+	load_text_layout(core.settings);
 	// Gathered for the dock's selectors; released once the dock is built.
 	DockCatalogues for_dock;
-	for_dock.sound_packs = load_sound_packs();
-	set_running(true);
+	for_dock.sound_packs = load_sound_packs(core.settings);
+	core.running = true;
 
 	for_dock.skins = list_skins();
-	correct_skin_setting(for_dock.skins);
+	correct_skin_setting(core.settings, for_dock.skins);
 	for_dock.shortcut_sheets = list_shortcut_sheets();
-	correct_shortcuts_setting(for_dock.shortcut_sheets);
+	correct_shortcuts_setting(core.settings, for_dock.shortcut_sheets);
 
-	RuntimeState &state = runtime_state();
+	RuntimeState &state = core.runtime;
 	state.auto_hidden = true;
 	state.hidden = true;
 	state.paused = true;
@@ -168,26 +200,26 @@ bool load_module()
 	for_dock.skin_names = skin_display_names(for_dock.skins);
 	for_dock.layouts = list_layouts();
 
-	create_dock(dock_callbacks(), for_dock);
-	register_hotkeys();
+	create_dock(core, dock_callbacks(), for_dock);
+	register_hotkeys(core, {toggle_paused, toggle_hidden, cycle_mode});
 
-	test_without_os_hook = env_is_one("CLACKERY_TEST_HOOKS") && env_is_one("CLACKERY_TEST_NO_HOOK");
+	core.test_without_os_hook = env_is_one("CLACKERY_TEST_HOOKS") && env_is_one("CLACKERY_TEST_NO_HOOK");
 	// Why the system's key source is missing or went away, from the hook thread.
 	set_capture_log_sink([](const char *line) { log_line(LOG_WARNING, "%s", line); });
 	// Without it keys still leave, at the tick.
-	start_ring_wake();
-	const bool hook_ok = start_hook_thread(key_ring(), !test_without_os_hook);
+	start_ring_wake(core);
+	const bool hook_ok = start_hook_thread(key_ring(), !core.test_without_os_hook);
 	// Capture opens only once the user resumes.
 	bump_generation(key_ring(), !state.paused);
-	log_hook_result(hook_ok);
+	log_hook_result(core, hook_ok);
 	// Password fields and the screen lock, watched off the tick and off the hook thread.
-	start_privacy_watcher();
+	start_privacy_watcher(core);
 
-	start_tick_timer();
-	obs_frontend_add_event_callback(on_frontend_event, nullptr);
-	event_callback_registered = true;
+	start_tick_timer(core);
+	obs_frontend_add_event_callback(on_frontend_event, &core);
+	core.event_callback_registered = true;
 	// Delivery is not enabled yet: this only brings the dock up to date.
-	publish_state(false);
+	publish_state(core, false);
 
 	log_line(LOG_INFO, "%s", kLoadedLine);
 	return true;
@@ -196,18 +228,22 @@ bool load_module()
 // After every module has loaded, obs-websocket included.
 void post_load_module()
 {
+	if (!the_core)
+		return;
 	const bool testHooks = env_is_one("CLACKERY_TEST_HOOKS");
-	set_request_services(request_services());
-	vendor_record().start(testHooks, [](VendorRequest kind, obs_data_t *request, obs_data_t *response) {
-		handle_vendor_request(kind, request, response);
-	});
+	the_requests = std::make_unique<CoreRequests>(*the_core);
+	RequestServices *services = the_requests.get();
+	vendor_record().start(testHooks,
+			      [services](const VendorRequestRow &row, obs_data_t *request, obs_data_t *response) {
+				      serve_vendor_request(services, row, request, response);
+			      });
 	// The page's first state, on the browser road only.
-	publish_state(false);
+	publish_state(*the_core, false);
 }
 
 void unload_module()
 {
-	if (!is_running() && !event_callback_registered)
+	if (!the_core)
 		return;
 	if (obs_in_task_thread(OBS_TASK_UI))
 		shutdown_and_unregister(nullptr);
@@ -218,17 +254,9 @@ void unload_module()
 } // namespace
 } // namespace clackery
 
-MODULE_EXPORT void obs_module_set_pointer(obs_module_t *module);
-MODULE_EXPORT uint32_t obs_module_ver(void);
-
-void obs_module_set_pointer(obs_module_t *module)
+const char *obs_module_name(void)
 {
-	clackery::set_module_pointer(module);
-}
-
-uint32_t obs_module_ver(void)
-{
-	return 0x20020002; // 32.2.2: the libobs version this module declares
+	return CLACKERY_MODULE_NAME;
 }
 
 const char *obs_module_description(void)

@@ -2,13 +2,13 @@
 
 #include "common/ids.h"
 #include "common/obs_util.h"
-#include "core/capture_control.h"
 #include "core/catalogues.h"
 #include "core/data_files.h"
-#include "core/keys_state.h"
-#include "core/module_state.h"
+#include "core/hotkeys.h"
+#include "core/keys_text.h"
 #include "core/runtime_state.h"
 #include "core/settings.h"
+#include "core/state_object.h"
 #include "core/text_relay.h"
 #include "layouts/text_layout.h"
 #include "sounds/sound_packs.h"
@@ -20,14 +20,14 @@
 namespace clackery {
 namespace {
 
-std::string setting(const char *key)
+std::string setting(const Core &core, const char *key)
 {
-	return obs_data_get_string(settings(), key);
+	return obs_data_get_string(core.settings.data, key);
 }
 
-std::int32_t setting_int(const char *key)
+std::int32_t setting_int(const Core &core, const char *key)
 {
-	return static_cast<std::int32_t>(obs_data_get_int(settings(), key));
+	return static_cast<std::int32_t>(obs_data_get_int(core.settings.data, key));
 }
 
 std::int32_t within_or_zero(std::int32_t value, std::int32_t low, std::int32_t high)
@@ -52,9 +52,9 @@ OverlayOptions normalised(OverlayOptions options)
 	return options;
 }
 
-bool acceptable(const OverlayOptions &options, const std::string &source, const std::string &color)
+bool acceptable(const Core &core, const OverlayOptions &options, const std::string &source, const std::string &color)
 {
-	return is_running() && (source == "dock" || source == "keys") && (color == "dark" || color == "white") &&
+	return core.running && (source == "dock" || source == "keys") && (color == "dark" || color == "white") &&
 	       (options.mode == "keyboard" || options.mode == "text" || options.mode == "both") &&
 	       is_valid_id(options.shortcuts) && is_valid_id(options.layout) && is_valid_id(options.skin) &&
 	       options.sound_volume >= 0 && options.sound_volume <= 100;
@@ -75,9 +75,9 @@ bool contains(const std::vector<std::string> &ids, const std::string &id)
 	return std::find(ids.begin(), ids.end(), id) != ids.end();
 }
 
-void write_settings(const OverlayOptions &options, const std::string &source, const std::string &color)
+void write_settings(Core &core, const OverlayOptions &options, const std::string &source, const std::string &color)
 {
-	obs_data_t *data = settings();
+	obs_data_t *data = core.settings.data;
 	obs_data_set_string(data, "mode", options.mode.c_str());
 	obs_data_set_string(data, "layout", options.layout.c_str());
 	obs_data_set_string(data, "skin", options.skin.c_str());
@@ -114,38 +114,15 @@ bool has_item(obs_data_t *data, const char *key)
 
 } // namespace
 
-OverlayOptions current_options()
-{
-	OverlayOptions options = default_options();
-	obs_data_t *data = settings();
-	options.mode = setting("mode");
-	options.layout = setting("layout");
-	options.skin = setting("skin");
-	options.shortcuts = setting("shortcuts");
-	options.speed = obs_data_get_bool(data, "speed");
-	options.heatmap = obs_data_get_bool(data, "heatmap");
-	options.sound = obs_data_get_bool(data, "sound");
-	options.mask = obs_data_get_bool(data, "mask");
-	options.kana = obs_data_get_bool(data, "kana");
-	options.sound_volume = setting_int("sound_volume");
-	options.sound_pack = setting("sound_pack");
-	options.text_font = setting("text_font");
-	options.text_lines = setting_int("text_lines");
-	options.text_font_size = setting_int("text_font_size");
-	options.text_width = setting_int("text_width");
-	options.text_direction = setting("text_direction");
-	return options;
-}
-
-bool apply_options(const OverlayOptions &requested, const std::string &source, const std::string &color)
+bool apply_options(Core &core, const OverlayOptions &requested, const std::string &source, const std::string &color)
 {
 	const OverlayOptions options = normalised(requested);
-	if (!acceptable(options, source, color))
+	if (!acceptable(core, options, source, color))
 		return false;
 
-	const OverlayOptions current = current_options();
-	const std::string current_source = setting("text_source");
-	if (same_options(options, current) && source == current_source && color == setting("text_color"))
+	const OverlayOptions current = current_options(core);
+	const std::string current_source = setting(core, "text_source");
+	if (same_options(options, current) && source == current_source && color == setting(core, "text_color"))
 		return true;
 
 	const bool layout_changed = options.layout != current.layout;
@@ -162,33 +139,33 @@ bool apply_options(const OverlayOptions &requested, const std::string &source, c
 		return false;
 
 	if (layout_changed)
-		close_capture_and_forget_keys();
-	write_settings(options, source, color);
+		close_capture_and_forget_keys(core);
+	write_settings(core, options, source, color);
 	if (layout_changed)
 		install_text_layout(std::move(layout));
 	if (source_changed || layout_changed)
-		clear_keys_text();
+		clear_keys_text(core.keys_text);
 	if (layout_changed)
-		reopen_capture();
+		reopen_capture(core);
 
-	save_settings();
-	publish_state(true);
-	if (is_running() && !runtime_state().paused && (source_changed || layout_changed))
-		send_text_frame(current_text_frame());
+	save_settings_and_hotkeys(core);
+	publish_state(core, true);
+	if (core.running && !core.runtime.paused && (source_changed || layout_changed))
+		send_text_frame(core, current_text_frame(core));
 	return true;
 }
 
-void apply_text_source_and_color(const std::string &text_source, const std::string &text_color)
+void apply_text_source_and_color(Core &core, const std::string &text_source, const std::string &text_color)
 {
-	apply_options(current_options(), text_source, text_color);
+	apply_options(core, current_options(core), text_source, text_color);
 }
 
-void apply_dock_options(const OverlayOptions &options)
+void apply_dock_options(Core &core, const OverlayOptions &options)
 {
 	// The volume is set in the host's audio mixer, not in the dock.
 	OverlayOptions copy = options;
-	copy.sound_volume = setting_int("sound_volume");
-	apply_options(copy, setting("text_source"), setting("text_color"));
+	copy.sound_volume = setting_int(core, "sound_volume");
+	apply_options(core, copy, setting(core, "text_source"), setting(core, "text_color"));
 }
 
 std::string next_mode(const std::string &mode)
@@ -200,13 +177,13 @@ std::string next_mode(const std::string &mode)
 	return "keyboard";
 }
 
-void cycle_mode()
+void cycle_mode(Core &core)
 {
-	if (!is_running())
+	if (!core.running)
 		return;
-	OverlayOptions options = current_options();
+	OverlayOptions options = current_options(core);
 	options.mode = next_mode(options.mode);
-	apply_dock_options(options);
+	apply_dock_options(core, options);
 }
 
 void merge_text_options(obs_data_t *request, OverlayOptions &options)

@@ -1,32 +1,24 @@
 #include "core/privacy.h"
 
-#include "capture/privacy_gate.h"
 #include "common/clock.h"
-#include "core/keys_state.h"
-#include "core/runtime_state.h"
+#include "core/key_events.h"
 
-#include <memory>
 #include <vector>
 
 namespace clackery {
 namespace {
 
-std::unique_ptr<PrivacyWatch> watch;
-PrivacyGate gate;
-PrivacyView view;      // the watcher's word as of the last refresh
-PrivacySnapshot shown; // as last published
-
-const PrivacyView &refreshed()
+const PrivacyView &refreshed(Core &core)
 {
-	if (watch)
-		refresh_privacy_view(view, watch->flags());
-	return view;
+	if (core.privacy.watch)
+		refresh_privacy_view(core.privacy.view, core.privacy.watch->flags());
+	return core.privacy.view;
 }
 
-void emit_all(const std::vector<GatedKey> &keys)
+void emit_all(Core &core, const std::vector<GatedKey> &keys)
 {
 	for (const GatedKey &key : keys)
-		emit_key_event(key.event, key.conceal);
+		emit_key_event(core, key.event, key.conceal);
 }
 
 bool differs_for_the_state(const PrivacySnapshot &a, const PrivacySnapshot &b)
@@ -36,88 +28,65 @@ bool differs_for_the_state(const PrivacySnapshot &a, const PrivacySnapshot &b)
 
 } // namespace
 
-void start_privacy_watcher()
+void start_privacy_watcher(Core &core)
 {
-	gate = PrivacyGate{};
-	view = PrivacyView{};
-	watch = start_privacy_watch();
-	shown = refreshed().now;
+	core.privacy = CorePrivacy{};
+	core.privacy.watch = start_privacy_watch();
+	core.privacy.shown = refreshed(core).now;
 }
 
-void stop_privacy_watcher()
+void stop_privacy_watcher(Core &core)
 {
-	watch.reset();
-	gate = PrivacyGate{};
-	view = PrivacyView{};
-	shown = PrivacySnapshot{};
+	core.privacy = CorePrivacy{};
 }
 
-void follow_privacy(std::uint64_t now_ms)
+bool follow_privacy(Core &core, std::uint64_t now_ms)
 {
-	const PrivacySnapshot now = refreshed().now;
-	if (now.screen_locked && !gate.locked) {
-		emit_all(lock_gate(gate, held_keys(), wall_clock_ms()));
-	} else if (!now.screen_locked && gate.locked) {
-		unlock_gate(gate);
-	}
+	CorePrivacy &privacy = core.privacy;
+	const PrivacySnapshot now = refreshed(core).now;
+	if (now.screen_locked && !privacy.gate.locked)
+		emit_all(core, lock_gate(privacy.gate, core.held_keys, wall_clock_ms()));
+	else if (!now.screen_locked && privacy.gate.locked)
+		unlock_gate(privacy.gate);
 	std::vector<GatedKey> settled;
-	settle_gate(gate, view, now_ms, settled);
-	emit_all(settled);
-	if (differs_for_the_state(now, shown)) {
-		shown = now;
-		publish_state(true);
-	}
-}
-
-bool privacy_drops_keys()
-{
-	if (!gate.locked)
+	settle_gate(privacy.gate, privacy.view, now_ms, settled);
+	emit_all(core, settled);
+	if (!differs_for_the_state(now, privacy.shown))
 		return false;
-	// A locker's lost signal must not hide the keys for good: keys ask it again.
-	if (watch)
-		watch->recheck_lock();
+	privacy.shown = now;
 	return true;
 }
 
-void pass_key_event(const KeyEvent &event, std::uint64_t now_ms)
+bool privacy_drops_keys(Core &core)
 {
-	std::vector<GatedKey> out;
-	gate_key(gate, event, refreshed(), now_ms, out);
-	emit_all(out);
+	if (!core.privacy.gate.locked)
+		return false;
+	// A locker's lost signal must not hide the keys for good: keys ask it again.
+	if (core.privacy.watch)
+		core.privacy.watch->recheck_lock();
+	return true;
 }
 
-void forget_privacy_keys()
+void pass_key_event(Core &core, const KeyEvent &event, std::uint64_t now_ms)
 {
+	std::vector<GatedKey> out;
+	gate_key(core.privacy.gate, event, refreshed(core), now_ms, out);
+	emit_all(core, out);
+}
+
+void forget_privacy_keys(Core &core)
+{
+	PrivacyGate &gate = core.privacy.gate;
 	const bool locked = gate.locked;
 	clear_gate(gate);
 	gate.locked = locked;
 }
 
-void forget_screen_lock()
+void forget_screen_lock(Core &core)
 {
-	if (watch)
-		watch->forget_lock();
-	unlock_gate(gate);
-}
-
-OBSDataAutoRelease privacy_state_object()
-{
-	const PrivacySnapshot now = shown;
-	OBSDataAutoRelease object = obs_data_create();
-	obs_data_set_bool(object, "passwordField", now.password_field);
-	obs_data_set_bool(object, "screenLocked", now.screen_locked);
-	obs_data_set_string(object, "detector", privacy_detector_name(now.detector));
-	return object;
-}
-
-bool masking_password_field()
-{
-	return shown.password_field && !runtime_state().paused;
-}
-
-bool password_fields_unwatched()
-{
-	return shown.detector == PrivacyDetector::none;
+	if (core.privacy.watch)
+		core.privacy.watch->forget_lock();
+	unlock_gate(core.privacy.gate);
 }
 
 } // namespace clackery

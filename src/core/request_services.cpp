@@ -4,33 +4,39 @@
 #include "capture/ring.h"
 #include "core/dock_host.h"
 #include "core/hotkeys.h"
-#include "core/module_state.h"
 #include "core/options.h"
 #include "core/runtime_state.h"
-#include "core/settings.h"
 #include "core/state_object.h"
-#include "core/totals.h"
+#include "dock/control_dock.h"
 #include "dock/dock_geometry.h"
-#include "dock/text_dock.h"
 
 #include <QDockWidget>
 
 namespace clackery {
-namespace {
 
-bool post_key(const TestKey &key)
+bool CoreRequests::running()
+{
+	return core_.running;
+}
+
+OBSDataAutoRelease CoreRequests::build_state()
+{
+	return clackery::build_state(core_);
+}
+
+bool CoreRequests::post_test_key(const TestKey &key)
 {
 	KeyRecord record;
 	record.scancode = key.scancode;
 	record.vk = key.vk;
 	record.extended = key.extended;
 	record.down = key.down;
-	return post_test_key(key_ring(), record);
+	return clackery::post_test_key(key_ring(), record);
 }
 
-RequestCounters counters()
+RequestCounters CoreRequests::counters()
 {
-	const DeliveryCounters &delivery = delivery_counters();
+	const DeliveryCounters &delivery = core_.totals;
 	const RingCounters ring = read_ring_counters(key_ring());
 	RequestCounters out;
 	out.sent = delivery.sent;
@@ -44,10 +50,86 @@ RequestCounters counters()
 	return out;
 }
 
-// Shows or hides the dock's frame without taking the focus from whatever has it.
-void show_dock(bool visible)
+obs_data_t *CoreRequests::settings()
 {
-	TextDock *dock = control_dock();
+	return core_.settings.data;
+}
+
+bool CoreRequests::paused()
+{
+	return core_.runtime.paused;
+}
+
+OverlayOptions CoreRequests::current_options()
+{
+	return clackery::current_options(core_);
+}
+
+void CoreRequests::apply_dock_options(const OverlayOptions &options)
+{
+	clackery::apply_dock_options(core_, options);
+}
+
+bool CoreRequests::apply_options(const OverlayOptions &options, const std::string &text_source,
+				 const std::string &text_color)
+{
+	return clackery::apply_options(core_, options, text_source, text_color);
+}
+
+void CoreRequests::merge_text_options(obs_data_t *request, OverlayOptions &options)
+{
+	clackery::merge_text_options(request, options);
+}
+
+bool CoreRequests::set_hotkey_bindings(obs_data_t *request)
+{
+	if (!clackery::set_hotkey_bindings(core_, request))
+		return false;
+	publish_state(core_, true);
+	return true;
+}
+
+OverlayPlacement CoreRequests::add_overlay()
+{
+	return add_overlay_with_notice(core_);
+}
+
+bool CoreRequests::dock_exists()
+{
+	return core_.dock != nullptr;
+}
+
+bool CoreRequests::dock_inject_input_method(const std::string &preedit, const std::string &committed,
+					    std::int64_t cursor, std::int64_t replacement_start,
+					    std::int64_t replacement_length)
+{
+	return core_.dock->inject_input_method(preedit, committed, cursor, replacement_start, replacement_length);
+}
+
+bool CoreRequests::dock_simulate_key(const std::string &key, bool shift, bool ctrl)
+{
+	return core_.dock->simulate_key(key, shift, ctrl);
+}
+
+bool CoreRequests::dock_select_text(std::int64_t caret, std::int64_t anchor)
+{
+	return core_.dock->select_text(caret, anchor);
+}
+
+void CoreRequests::dock_press_clear()
+{
+	core_.dock->press_clear_control();
+}
+
+bool CoreRequests::dock_press_pause(bool paused)
+{
+	return core_.dock->press_pause_control(paused);
+}
+
+// Shows or hides the dock's frame without taking the focus from whatever has it.
+void CoreRequests::dock_show(bool visible)
+{
+	TextDock *dock = core_.dock.data();
 	QWidget *target = enclosing_dock_frame(dock);
 	if (!target)
 		target = dock;
@@ -57,9 +139,9 @@ void show_dock(bool visible)
 	target->setAttribute(Qt::WA_ShowWithoutActivating, had);
 }
 
-std::optional<DockImage> grab_dock(bool floating)
+std::optional<DockImage> CoreRequests::dock_grab(bool floating)
 {
-	TextDock *dock = control_dock();
+	TextDock *dock = core_.dock.data();
 	QDockWidget *frame = enclosing_dock_frame(dock);
 	if (floating && (!frame || !frame->isFloating() || !frame->isVisible()))
 		return std::nullopt;
@@ -69,49 +151,9 @@ std::optional<DockImage> grab_dock(bool floating)
 	return image;
 }
 
-DockRequestServices dock_services()
+std::optional<DockGeometryReport> CoreRequests::dock_geometry(const DockGeometryRequest &request)
 {
-	DockRequestServices dock;
-	dock.exists = [] { return control_dock() != nullptr; };
-	dock.inject_input_method = [](const std::string &preedit, const std::string &committed, std::int64_t cursor,
-				      std::int64_t start, std::int64_t length) {
-		return control_dock()->inject_input_method(preedit, committed, cursor, start, length);
-	};
-	dock.simulate_key = [](const std::string &key, bool shift, bool ctrl) {
-		return control_dock()->simulate_key(key, shift, ctrl);
-	};
-	dock.select_text = [](std::int64_t caret, std::int64_t anchor) {
-		return control_dock()->select_text(caret, anchor);
-	};
-	dock.press_clear = [] { control_dock()->press_clear_control(); };
-	dock.press_pause = [](bool paused) { return control_dock()->press_pause_control(paused); };
-	dock.show = show_dock;
-	dock.grab = grab_dock;
-	dock.geometry = [](const DockGeometryRequest &request) {
-		return report_dock_geometry(enclosing_dock_frame(control_dock()), request);
-	};
-	return dock;
-}
-
-} // namespace
-
-RequestServices request_services()
-{
-	RequestServices services;
-	services.running = is_running;
-	services.build_state = build_state;
-	services.post_test_key = post_key;
-	services.counters = counters;
-	services.settings = settings;
-	services.paused = [] { return runtime_state().paused; };
-	services.current_options = current_options;
-	services.apply_dock_options = apply_dock_options;
-	services.apply_options = apply_options;
-	services.merge_text_options = merge_text_options;
-	services.set_hotkey_bindings = set_hotkey_bindings;
-	services.add_overlay = add_overlay_with_notice;
-	services.dock = dock_services();
-	return services;
+	return report_dock_geometry(enclosing_dock_frame(core_.dock.data()), request);
 }
 
 } // namespace clackery

@@ -4,8 +4,6 @@
 #include "capture/wake_signal.h"
 #include "core/tick.h"
 
-#include <QPointer>
-
 #ifdef _WIN32
 #include <QWinEventNotifier>
 #else
@@ -21,9 +19,6 @@ using SignalWatcher = QWinEventNotifier;
 using SignalWatcher = QSocketNotifier;
 #endif
 
-WakeSignal wake_signal;
-QPointer<SignalWatcher> watcher;
-
 SignalWatcher *watch(WakeSignal &signal)
 {
 #ifdef _WIN32
@@ -33,32 +28,32 @@ SignalWatcher *watch(WakeSignal &signal)
 #endif
 }
 
-void on_wake()
+void on_wake(Core &core)
 {
 	// In this order: a key stored after the re-arming raises the signal again.
-	clear_wake_signal(wake_signal);
+	clear_wake_signal(core.wake_signal);
 	take_ring_wake(key_ring());
-	drain_keys();
+	drain_keys(core);
 }
 
 } // namespace
 
-bool start_ring_wake()
+bool start_ring_wake(Core &core)
 {
-	if (!open_wake_signal(wake_signal))
+	if (!open_wake_signal(core.wake_signal))
 		return false;
-	SignalWatcher *created = watch(wake_signal);
-	watcher = created;
-	QObject::connect(created, &SignalWatcher::activated, created, [] { on_wake(); });
-	set_ring_wake(key_ring(), raise_wake_signal, &wake_signal);
+	SignalWatcher *created = watch(core.wake_signal);
+	core.wake_watcher = created;
+	QObject::connect(created, &SignalWatcher::activated, created, [&core] { on_wake(core); });
+	set_ring_wake(key_ring(), raise_wake_signal, &core.wake_signal);
 	return true;
 }
 
-void stop_ring_wake()
+void stop_ring_wake(Core &core)
 {
 	set_ring_wake(key_ring(), nullptr, nullptr);
-	delete watcher.data();
-	close_wake_signal(wake_signal);
+	delete core.wake_watcher.data();
+	close_wake_signal(core.wake_signal);
 }
 
 } // namespace clackery

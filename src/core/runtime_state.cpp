@@ -1,67 +1,69 @@
 #include "core/runtime_state.h"
 
-#include "core/capture_control.h"
-#include "core/dock_access.h"
-#include "core/module_state.h"
-#include "core/options.h"
+#include "capture/ring.h"
+#include "core/dock_host.h"
 #include "core/privacy.h"
-#include "core/settings.h"
 #include "core/state_object.h"
 #include "core/text_relay.h"
 #include "delivery/emit.h"
 
 namespace clackery {
 
-RuntimeState &runtime_state()
+void set_paused(Core &core, bool value)
 {
-	static RuntimeState state;
-	return state;
-}
-
-void set_paused(bool value)
-{
-	RuntimeState &state = runtime_state();
-	if (!is_running() || value == state.paused)
+	RuntimeState &state = core.runtime;
+	if (!core.running || value == state.paused)
 		return;
 	state.paused = value;
 	// Keys held across the change are forgotten; records queued before it are discarded.
-	close_capture_and_forget_keys();
+	close_capture_and_forget_keys(core);
 	// Resuming is the streamer's word that the screen is theirs again.
 	if (!state.paused)
-		forget_screen_lock();
+		forget_screen_lock(core);
 	if (!state.paused && state.auto_hidden) {
 		state.hidden = false;
 		state.auto_hidden = false;
 	}
-	reopen_capture();
-	publish_state(true);
+	reopen_capture(core);
+	publish_state(core, true);
 	if (!state.paused)
-		send_text_frame(current_text_frame());
+		send_text_frame(core, current_text_frame(core));
 }
 
-void toggle_paused()
+void toggle_paused(Core &core)
 {
-	set_paused(!runtime_state().paused);
+	set_paused(core, !core.runtime.paused);
 }
 
-void toggle_hidden()
+void toggle_hidden(Core &core)
 {
-	if (!is_running())
+	if (!core.running)
 		return;
-	RuntimeState &state = runtime_state();
+	RuntimeState &state = core.runtime;
 	state.auto_hidden = false;
 	state.hidden = !state.hidden;
-	publish_state(true);
+	publish_state(core, true);
 }
 
-void publish_state(bool bump)
+void publish_state(Core &core, bool bump)
 {
-	RuntimeState &state = runtime_state();
 	if (bump)
-		++state.rev;
-	show_state_on_dock();
-	OBSDataAutoRelease object = build_state();
+		++core.runtime.rev;
+	show_state_on_dock(core);
+	OBSDataAutoRelease object = build_state(core);
 	emit_overlay_event("state", object, bump);
+}
+
+void close_capture_and_forget_keys(Core &core)
+{
+	bump_generation(key_ring(), false);
+	core.held_keys.clear();
+	forget_privacy_keys(core);
+}
+
+void reopen_capture(const Core &core)
+{
+	bump_generation(key_ring(), !core.runtime.paused);
 }
 
 } // namespace clackery

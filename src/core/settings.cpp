@@ -5,7 +5,6 @@
 #include "common/obs_util.h"
 #include "common/qt_text.h"
 #include "common/text.h"
-#include "core/hotkeys.h"
 #include "core/settings_json.h"
 
 #include <obs-module.h>
@@ -24,12 +23,6 @@ namespace fs = std::filesystem;
 
 namespace clackery {
 namespace {
-
-obs_data_t *settings_data = nullptr;
-bool writable = false;
-std::optional<fs::path> settings_path;
-// Members of the file that the module does not own, written back as they were read.
-std::vector<RawMember> foreign_members;
 
 constexpr std::uintmax_t kMaxSettingsBytes = 0x100000;
 
@@ -75,7 +68,7 @@ std::optional<QJsonDocument> parse_object(const std::string &bytes)
 // Only a JSON object becomes settings; Qt checks it, libobs stores the members of ours. The
 // members of others are kept aside as their text: libobs would mangle them, or refuse the whole
 // file over one number too large for it.
-obs_data_t *parse_settings(const std::string &bytes)
+obs_data_t *parse_settings(std::vector<RawMember> &foreign_members, const std::string &bytes)
 {
 	const std::optional<QJsonDocument> doc = parse_object(bytes);
 	if (!doc)
@@ -122,10 +115,10 @@ std::optional<Leftover> newest_complete_leftover(const fs::path &path)
 
 // The settings as the file should hold them: libobs's text for the keys of ours, then the
 // members of others exactly as they were read.
-std::string settings_text(obs_data_t *data)
+std::string settings_text(const Settings &settings)
 {
-	const char *json = obs_data_get_json(data);
-	return append_members(json ? json : "{}", foreign_members);
+	const char *json = obs_data_get_json(settings.data);
+	return append_members(json ? json : "{}", settings.foreign_members);
 }
 
 void give_defaults(obs_data_t *data)
@@ -281,16 +274,6 @@ void store_defaults(obs_data_t *data)
 
 } // namespace
 
-obs_data_t *settings()
-{
-	return settings_data;
-}
-
-bool settings_writable()
-{
-	return writable;
-}
-
 std::string sanitize_font_name(std::string_view name)
 {
 	if (!is_clean_font_name(name))
@@ -318,76 +301,75 @@ bool preserve_broken_settings(const fs::path &path)
 	return false;
 }
 
-void load_settings_at(const std::optional<fs::path> &path)
+void load_settings_at(Settings &settings, const std::optional<fs::path> &path)
 {
-	release_settings();
-	writable = true;
-	settings_path = path;
+	release_settings(settings);
+	settings.writable = true;
+	settings.path = path;
 
 	if (!path) {
-		writable = false;
+		settings.writable = false;
 	} else {
 		std::error_code ec;
 		const fs::file_status status = fs::symlink_status(*path, ec);
 		if (status.type() == fs::file_type::not_found || (ec && is_missing_file_error(ec))) {
 			// Absent: defaults, and the first save creates the file, unless a save was cut off.
 			if (std::optional<Leftover> leftover = newest_complete_leftover(*path)) {
-				settings_data = parse_settings(leftover->bytes);
+				settings.data = parse_settings(settings.foreign_members, leftover->bytes);
 				log_line(LOG_WARNING, "settings file missing; recovered from %s",
 					 leftover->path.filename().u8string().c_str());
 			}
 		} else if (ec) {
-			writable = false;
+			settings.writable = false;
 		} else {
-			settings_data = parse_settings(read_small_file(*path));
-			if (!settings_data) {
+			settings.data = parse_settings(settings.foreign_members, read_small_file(*path));
+			if (!settings.data) {
 				const bool preserved = preserve_broken_settings(*path);
-				writable = preserved;
+				settings.writable = preserved;
 				log_line(LOG_WARNING, "invalid settings; defaults selected; preserved=%d",
 					 preserved ? 1 : 0);
 			}
 		}
 	}
 
-	if (!settings_data)
-		settings_data = obs_data_create();
-	const std::vector<std::string> removed = remove_wrong_types(settings_data);
-	give_defaults(settings_data);
-	force_keys(settings_data);
-	store_defaults_for(settings_data, removed);
-	normalise_values(settings_data);
+	if (!settings.data)
+		settings.data = obs_data_create();
+	const std::vector<std::string> removed = remove_wrong_types(settings.data);
+	give_defaults(settings.data);
+	force_keys(settings.data);
+	store_defaults_for(settings.data, removed);
+	normalise_values(settings.data);
 }
 
-void load_settings()
+void load_settings(Settings &settings)
 {
 	HostString path(obs_module_get_config_path(obs_current_module(), "config.json"));
 	if (path)
-		load_settings_at(fs::u8path(path.get()));
+		load_settings_at(settings, fs::u8path(path.get()));
 	else
-		load_settings_at(std::nullopt);
+		load_settings_at(settings, std::nullopt);
 }
 
-void save_settings()
+void save_settings(Settings &settings)
 {
-	if (!settings_data || !writable || !settings_path)
+	if (!settings.data || !settings.writable || !settings.path)
 		return;
-	store_defaults(settings_data);
-	store_hotkey_bindings(settings_data);
+	store_defaults(settings.data);
 
-	const std::string file = settings_path->u8string();
-	const std::string dir = settings_path->parent_path().u8string();
+	const std::string file = settings.path->u8string();
+	const std::string dir = settings.path->parent_path().u8string();
 	os_mkdirs(dir.c_str());
 	// The host's safe write, as its own JSON save uses it: temporary file, backup, rename.
-	const std::string text = settings_text(settings_data);
+	const std::string text = settings_text(settings);
 	if (!os_quick_write_utf8_file_safe(file.c_str(), text.data(), text.size(), false, "tmp", "bak"))
 		log_line(LOG_WARNING, "settings save failed");
 }
 
-void release_settings()
+void release_settings(Settings &settings)
 {
-	obs_data_release(settings_data);
-	settings_data = nullptr;
-	foreign_members.clear();
+	obs_data_release(settings.data);
+	settings.data = nullptr;
+	settings.foreign_members.clear();
 }
 
 } // namespace clackery

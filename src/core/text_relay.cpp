@@ -1,11 +1,7 @@
 #include "core/text_relay.h"
 
-#include "core/dock_access.h"
-#include "core/keys_state.h"
-#include "core/module_state.h"
-#include "core/runtime_state.h"
-#include "core/settings.h"
-#include "core/totals.h"
+#include "core/dock_host.h"
+#include "core/keys_text.h"
 #include "delivery/emit.h"
 
 #include <obs.hpp>
@@ -15,52 +11,50 @@
 namespace clackery {
 namespace {
 
-bool dock_text_active = false;
-
-bool keys_source()
+bool keys_source(const Core &core)
 {
-	return std::string(obs_data_get_string(settings(), "text_source")) == "keys";
+	return std::string(obs_data_get_string(core.settings.data, "text_source")) == "keys";
 }
 
-bool masked()
+bool masked(const Core &core)
 {
-	return obs_data_get_bool(settings(), "mask");
+	return obs_data_get_bool(core.settings.data, "mask");
 }
 
 } // namespace
 
-void on_dock_text(const TextFrame &frame)
+void on_dock_text(Core &core, const TextFrame &frame)
 {
-	relay_dock_text(frame, dock_has_text());
+	relay_dock_text(core, frame, dock_has_text(core));
 }
 
-void relay_dock_text(const TextFrame &frame, bool dock_holds_text)
+void relay_dock_text(Core &core, const TextFrame &frame, bool dock_holds_text)
 {
-	if (!is_running())
+	if (!core.running)
 		return;
-	const bool was_active = dock_text_active;
+	const bool was_active = core.dock_text_active;
 	if (dock_holds_text) {
-		clear_keys_text();
-		dock_text_active = true;
-		send_text_frame(frame);
+		clear_keys_text(core.keys_text);
+		core.dock_text_active = true;
+		send_text_frame(core, frame);
 	} else if (was_active || frame.op == "clear") {
 		// The field has just become empty, or was cleared: the page must see it empty.
-		clear_keys_text();
-		dock_text_active = false;
-		send_text_frame(frame);
+		clear_keys_text(core.keys_text);
+		core.dock_text_active = false;
+		send_text_frame(core, frame);
 	} else {
-		dock_text_active = false;
-		if (!keys_source())
-			send_text_frame(frame);
+		core.dock_text_active = false;
+		if (!keys_source(core))
+			send_text_frame(core, frame);
 	}
 }
 
-void send_text_frame(const TextFrame &frame)
+void send_text_frame(Core &core, const TextFrame &frame)
 {
-	if (!is_running())
+	if (!core.running)
 		return;
-	DeliveryCounters &counters = delivery_counters();
-	if (runtime_state().paused) {
+	DeliveryCounters &counters = core.totals;
+	if (core.runtime.paused) {
 		++counters.text_paused;
 		return;
 	}
@@ -75,11 +69,11 @@ void send_text_frame(const TextFrame &frame)
 		++counters.text_sent;
 }
 
-TextFrame current_text_frame()
+TextFrame current_text_frame(const Core &core)
 {
-	if (!dock_exists() || (!dock_has_text() && keys_source()))
-		return keys_text_frame(masked());
-	return dock_current_frame();
+	if (!core.dock || (!dock_has_text(core) && keys_source(core)))
+		return keys_text_frame(core.keys_text, masked(core));
+	return dock_current_frame(core);
 }
 
 } // namespace clackery

@@ -1,15 +1,14 @@
 #pragma once
-// Serves the vendor requests on the UI thread (always reached through the request gate). The
-// core's services arrive as callbacks, so this folder never includes core or dock headers.
+// What the vendor requests, served on the UI thread (always reached through the request gate),
+// may ask of the core. The core's services arrive as this interface, so this folder never
+// includes core or dock headers; the table and serve_vendor_request are in vendor_request.h.
 
 #include "common/records.h"
 #include "common/request_records.h"
-#include "delivery/vendor_request.h"
 
 #include <obs.hpp>
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 
@@ -34,46 +33,41 @@ struct TestKey {
 	bool down = false;
 };
 
-// The dock's test operations; `exists` is asked first and the others only while it is true.
-struct DockRequestServices {
-	std::function<bool()> exists;
-	std::function<bool(const std::string &preedit, const std::string &committed, std::int64_t cursor,
-			   std::int64_t replacement_start, std::int64_t replacement_length)>
-	    inject_input_method;
-	std::function<bool(const std::string &key, bool shift, bool ctrl)> simulate_key;
-	std::function<bool(std::int64_t caret, std::int64_t anchor)> select_text;
-	std::function<void()> press_clear;
-	std::function<bool(bool paused)> press_pause;
-	std::function<void(bool visible)> show;
-	// The floating frame as it is on screen, or the docked content at its natural size.
-	std::function<std::optional<DockImage>(bool floating)> grab;
-	std::function<std::optional<DockGeometryReport>(const DockGeometryRequest &)> geometry;
-};
+// What the vendor requests may do in the core, the capture and the dock. The core implements
+// it once; tests give fakes. The dock's operations are asked only while dock_exists() is true.
+class RequestServices {
+public:
+	virtual ~RequestServices() = default;
 
-struct RequestServices {
 	// The module's running flag: nothing is answered while it is false.
-	std::function<bool()> running;
-	// A new state object, as the overlay receives it; released by the dispatcher.
-	std::function<OBSDataAutoRelease()> build_state;
-	std::function<bool(const TestKey &)> post_test_key;
-	std::function<RequestCounters()> counters;
-	std::function<obs_data_t *()> settings;
-	std::function<bool()> paused;
-	std::function<OverlayOptions()> current_options;
-	std::function<void(const OverlayOptions &)> apply_dock_options;
-	std::function<bool(const OverlayOptions &, const std::string &text_source, const std::string &text_color)>
-	    apply_options;
-	std::function<void(obs_data_t *request, OverlayOptions &)> merge_text_options;
-	std::function<bool(obs_data_t *request)> set_hotkey_bindings;
-	std::function<OverlayPlacement()> add_overlay;
-	DockRequestServices dock;
+	virtual bool running() = 0;
+	// A new state object, as the overlay receives it; released by the caller.
+	virtual OBSDataAutoRelease build_state() = 0;
+	virtual bool post_test_key(const TestKey &key) = 0;
+	virtual RequestCounters counters() = 0;
+	virtual obs_data_t *settings() = 0;
+	virtual bool paused() = 0;
+	virtual OverlayOptions current_options() = 0;
+	virtual void apply_dock_options(const OverlayOptions &options) = 0;
+	virtual bool apply_options(const OverlayOptions &options, const std::string &text_source,
+				   const std::string &text_color) = 0;
+	virtual void merge_text_options(obs_data_t *request, OverlayOptions &options) = 0;
+	// Saves and publishes on success.
+	virtual bool set_hotkey_bindings(obs_data_t *request) = 0;
+	virtual OverlayPlacement add_overlay() = 0;
+
+	virtual bool dock_exists() = 0;
+	virtual bool dock_inject_input_method(const std::string &preedit, const std::string &committed,
+					      std::int64_t cursor, std::int64_t replacement_start,
+					      std::int64_t replacement_length) = 0;
+	virtual bool dock_simulate_key(const std::string &key, bool shift, bool ctrl) = 0;
+	virtual bool dock_select_text(std::int64_t caret, std::int64_t anchor) = 0;
+	virtual void dock_press_clear() = 0;
+	virtual bool dock_press_pause(bool paused) = 0;
+	virtual void dock_show(bool visible) = 0;
+	// The floating frame as it is on screen, or the docked content at its natural size.
+	virtual std::optional<DockImage> dock_grab(bool floating) = 0;
+	virtual std::optional<DockGeometryReport> dock_geometry(const DockGeometryRequest &request) = 0;
 };
-
-// Installed by the core before the vendor starts; replaces the previous ones.
-void set_request_services(RequestServices services);
-
-// Writes the reply keys into `response`, which obs-websocket owns; writes nothing for a kind
-// it does not serve or while the module is not running.
-void handle_vendor_request(VendorRequest kind, obs_data_t *request, obs_data_t *response);
 
 } // namespace clackery

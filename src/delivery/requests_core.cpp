@@ -9,14 +9,13 @@
 namespace clackery {
 namespace {
 
-const char *setting(const RequestServices &services, const char *key)
+const char *setting(RequestServices &services, const char *key)
 {
 	return obs_data_get_string(services.settings(), key);
 }
 
 // Text source and colour: the request's when given (they must be strings), else the settings'.
-bool read_text_source_and_color(const RequestServices &services, obs_data_t *request, std::string &source,
-				std::string &color)
+bool read_text_source_and_color(RequestServices &services, obs_data_t *request, std::string &source, std::string &color)
 {
 	source = setting(services, "text_source");
 	color = setting(services, "text_color");
@@ -50,14 +49,14 @@ bool read_volume(obs_data_t *request, std::int32_t &out)
 
 } // namespace
 
-void get_state(const RequestServices &services, obs_data_t *response)
+void get_state(RequestServices &services, obs_data_t *, obs_data_t *response)
 {
 	const OBSDataAutoRelease state = services.build_state();
 	if (state)
 		obs_data_apply(response, state);
 }
 
-void push_test_key(const RequestServices &services, obs_data_t *request, obs_data_t *response)
+void push_test_key(RequestServices &services, obs_data_t *request, obs_data_t *response)
 {
 	std::int64_t scancode = 0;
 	std::int64_t vk = 0;
@@ -70,7 +69,7 @@ void push_test_key(const RequestServices &services, obs_data_t *request, obs_dat
 	obs_data_set_bool(response, "queued", valid && services.post_test_key(key));
 }
 
-void report_counters(const RequestServices &services, obs_data_t *response)
+void report_counters(RequestServices &services, obs_data_t *, obs_data_t *response)
 {
 	const RequestCounters counters = services.counters();
 	const std::pair<const char *, std::uint64_t> rows[] = {
@@ -83,7 +82,7 @@ void report_counters(const RequestServices &services, obs_data_t *response)
 }
 
 // The setting cannot be changed from outside in this version; the request only reports it.
-void report_run_on_start(const RequestServices &services, obs_data_t *request, obs_data_t *response)
+void report_run_on_start(RequestServices &services, obs_data_t *request, obs_data_t *response)
 {
 	bool enabled = false;
 	if (!read_bool(request, "enabled", enabled, true))
@@ -91,7 +90,7 @@ void report_run_on_start(const RequestServices &services, obs_data_t *request, o
 	obs_data_set_bool(response, "run_on_start", obs_data_get_bool(services.settings(), "run_on_start"));
 }
 
-void set_mode(const RequestServices &services, obs_data_t *request, obs_data_t *response)
+void set_mode(RequestServices &services, obs_data_t *request, obs_data_t *response)
 {
 	std::string mode;
 	if (!read_string(request, "mode", mode, true) || (mode != "keyboard" && mode != "text" && mode != "both"))
@@ -102,7 +101,7 @@ void set_mode(const RequestServices &services, obs_data_t *request, obs_data_t *
 	obs_data_set_string(response, "mode", setting(services, "mode"));
 }
 
-void set_text_options(const RequestServices &services, obs_data_t *request, obs_data_t *response)
+void set_text_options(RequestServices &services, obs_data_t *request, obs_data_t *response)
 {
 	std::string source;
 	std::string color;
@@ -118,7 +117,7 @@ void set_text_options(const RequestServices &services, obs_data_t *request, obs_
 	obs_data_set_bool(response, "accepted", services.apply_options(options, source, color));
 }
 
-void set_overlay_options(const RequestServices &services, obs_data_t *request, obs_data_t *response)
+void set_overlay_options(RequestServices &services, obs_data_t *request, obs_data_t *response)
 {
 	OverlayOptions options = services.current_options();
 	std::string source;
@@ -141,12 +140,12 @@ void set_overlay_options(const RequestServices &services, obs_data_t *request, o
 	obs_data_set_bool(response, "accepted", services.apply_options(options, source, color));
 }
 
-void set_hotkeys(const RequestServices &services, obs_data_t *request, obs_data_t *response)
+void set_hotkeys(RequestServices &services, obs_data_t *request, obs_data_t *response)
 {
 	obs_data_set_bool(response, "accepted", services.set_hotkey_bindings(request));
 }
 
-void add_overlay(const RequestServices &services, obs_data_t *response)
+void add_overlay(RequestServices &services, obs_data_t *, obs_data_t *response)
 {
 	const OverlayPlacement placement = services.add_overlay();
 	obs_data_set_bool(response, "accepted", placement.ok);
@@ -154,6 +153,11 @@ void add_overlay(const RequestServices &services, obs_data_t *response)
 	obs_data_set_bool(response, "existing", placement.existing);
 	if (placement.ok)
 		obs_data_set_string(response, "sourceName", placement.source_name.c_str());
+}
+
+void accept_stream_started(RequestServices &, obs_data_t *, obs_data_t *response)
+{
+	obs_data_set_bool(response, "accepted", true);
 }
 
 } // namespace clackery

@@ -12,9 +12,9 @@ namespace {
 constexpr std::size_t kMaxImeTextBytes = 65536;
 constexpr std::int64_t kMaxTextPosition = 8000;
 
-bool dock_missing(const RequestServices &services, obs_data_t *response)
+bool dock_missing(RequestServices &services, obs_data_t *response)
 {
-	if (services.dock.exists())
+	if (services.dock_exists())
 		return false;
 	obs_data_set_bool(response, "accepted", false);
 	return true;
@@ -33,7 +33,7 @@ void accept(obs_data_t *response, bool accepted)
 
 } // namespace
 
-void dock_input_method(const RequestServices &services, obs_data_t *request, obs_data_t *response)
+void dock_input_method(RequestServices &services, obs_data_t *request, obs_data_t *response)
 {
 	if (dock_missing(services, response))
 		return;
@@ -49,10 +49,10 @@ void dock_input_method(const RequestServices &services, obs_data_t *request, obs
 	valid = valid && read_unsigned(request, "cursor", cursor, kMaxTextPosition, false) &&
 		read_signed(request, "replacementStart", start, -kMaxTextPosition, kMaxTextPosition, false) &&
 		read_unsigned(request, "replacementLength", length, kMaxTextPosition, false);
-	accept(response, valid && services.dock.inject_input_method(preedit, committed, cursor, start, length));
+	accept(response, valid && services.dock_inject_input_method(preedit, committed, cursor, start, length));
 }
 
-void dock_key(const RequestServices &services, obs_data_t *request, obs_data_t *response)
+void dock_key(RequestServices &services, obs_data_t *request, obs_data_t *response)
 {
 	if (dock_missing(services, response))
 		return;
@@ -61,18 +61,18 @@ void dock_key(const RequestServices &services, obs_data_t *request, obs_data_t *
 	bool ctrl = false;
 	const bool valid = read_string(request, "key", key, true) && read_bool(request, "shift", shift, false) &&
 			   read_bool(request, "ctrl", ctrl, false);
-	accept(response, valid && services.dock.simulate_key(key, shift, ctrl));
+	accept(response, valid && services.dock_simulate_key(key, shift, ctrl));
 }
 
-void dock_clear(const RequestServices &services, obs_data_t *response)
+void dock_clear(RequestServices &services, obs_data_t *, obs_data_t *response)
 {
 	if (dock_missing(services, response))
 		return;
-	services.dock.press_clear();
+	services.dock_press_clear();
 	accept(response, true);
 }
 
-void dock_edit(const RequestServices &services, obs_data_t *request, obs_data_t *response)
+void dock_edit(RequestServices &services, obs_data_t *request, obs_data_t *response)
 {
 	if (dock_missing(services, response))
 		return;
@@ -80,10 +80,10 @@ void dock_edit(const RequestServices &services, obs_data_t *request, obs_data_t 
 	bool valid = read_unsigned(request, "caret", caret, kMaxTextPosition, true);
 	std::int64_t anchor = caret;
 	valid = valid && read_unsigned(request, "anchor", anchor, kMaxTextPosition, false);
-	accept(response, valid && services.dock.select_text(caret, anchor));
+	accept(response, valid && services.dock_select_text(caret, anchor));
 }
 
-void show_dock(const RequestServices &services, obs_data_t *request, obs_data_t *response)
+void show_dock(RequestServices &services, obs_data_t *request, obs_data_t *response)
 {
 	if (dock_missing(services, response))
 		return;
@@ -92,17 +92,17 @@ void show_dock(const RequestServices &services, obs_data_t *request, obs_data_t 
 		accept(response, false);
 		return;
 	}
-	services.dock.show(visible);
+	services.dock_show(visible);
 	accept(response, true);
 }
 
-void grab_dock(const RequestServices &services, obs_data_t *request, obs_data_t *response)
+void grab_dock(RequestServices &services, obs_data_t *request, obs_data_t *response)
 {
 	if (dock_missing(services, response))
 		return;
 	// Read without a type check: anything but a true boolean grabs the docked content.
 	const bool floating = obs_data_get_bool(request, "floating");
-	const std::optional<DockImage> image = services.dock.grab(floating);
+	const std::optional<DockImage> image = services.dock_grab(floating);
 	accept(response, image.has_value());
 	if (!image)
 		return;
@@ -111,16 +111,16 @@ void grab_dock(const RequestServices &services, obs_data_t *request, obs_data_t 
 	obs_data_set_int(response, "height", image->height);
 }
 
-void dock_paused(const RequestServices &services, obs_data_t *request, obs_data_t *response)
+void dock_paused(RequestServices &services, obs_data_t *request, obs_data_t *response)
 {
 	bool paused = false;
 	const bool applied =
-	    services.dock.exists() && read_bool(request, "paused", paused, true) && services.dock.press_pause(paused);
+	    services.dock_exists() && read_bool(request, "paused", paused, true) && services.dock_press_pause(paused);
 	obs_data_set_bool(response, "applied", applied);
 	obs_data_set_bool(response, "paused", services.paused());
 }
 
-void dock_geometry(const RequestServices &services, obs_data_t *request, obs_data_t *response)
+void dock_geometry(RequestServices &services, obs_data_t *request, obs_data_t *response)
 {
 	if (dock_missing(services, response))
 		return;
@@ -135,7 +135,7 @@ void dock_geometry(const RequestServices &services, obs_data_t *request, obs_dat
 	geometry.size_given = has_key(request, "width") || has_key(request, "height");
 	geometry.width = number_or_zero(request, "width");
 	geometry.height = number_or_zero(request, "height");
-	const std::optional<DockGeometryReport> report = services.dock.geometry(geometry);
+	const std::optional<DockGeometryReport> report = services.dock_geometry(geometry);
 	accept(response, report.has_value());
 	if (!report)
 		return;

@@ -48,12 +48,14 @@ bool Vendor::start(proc_handler_t *host, bool testHooks, Handler newHandler)
 		return false;
 	instanceId = new_instance_id();
 
-	bool registered = register_request(VendorRequest::GetState);
-	if (testHooks) {
-		for (std::size_t kind = 1; kind < kVendorRequestCount; ++kind)
-			registered = register_request(static_cast<VendorRequest>(kind)) && registered;
-		log_line(LOG_INFO, "test hooks enabled");
+	slots = std::vector<RequestSlot>(kVendorRequestCount);
+	bool registered = true;
+	for (std::size_t i = 0; i < kVendorRequestCount; ++i) {
+		if (!kVendorRequests[i].test_only || testHooks)
+			registered = register_request(slots[i], kVendorRequests[i]) && registered;
 	}
+	if (testHooks)
+		log_line(LOG_INFO, "test hooks enabled");
 
 	deliveryEnabled.exchange(registered);
 	if (!registered) {
@@ -65,13 +67,12 @@ bool Vendor::start(proc_handler_t *host, bool testHooks, Handler newHandler)
 	return true;
 }
 
-bool Vendor::register_request(VendorRequest kind)
+bool Vendor::register_request(RequestSlot &slot, const VendorRequestRow &row)
 {
-	RequestSlot &slot = slots[static_cast<std::size_t>(kind)];
 	slot.owner = this;
-	slot.kind = kind;
+	slot.row = &row;
 	slot.callback = {&Vendor::receive, &slot};
-	const char *name = vendor_request_name(kind);
+	const char *name = row.name;
 	if (!websocket_register_request(ph, vendor, name, &slot.callback))
 		return false;
 	slot.registeredName = name;
@@ -83,11 +84,11 @@ void Vendor::receive(obs_data_t *request, obs_data_t *response, void *priv)
 	auto *slot = static_cast<RequestSlot *>(priv);
 	Vendor *record = slot->owner;
 	const bool inlineOk = obs_in_task_thread(OBS_TASK_UI);
-	const VendorRequest kind = slot->kind;
+	const VendorRequestRow *row = slot->row;
 
-	auto work = [record, kind, request, response] {
+	auto work = [record, row, request, response] {
 		if (record->handler)
-			record->handler(kind, request, response);
+			record->handler(*row, request, response);
 	};
 	// Called by the gate only while it is open, under its lock, so the target is alive.
 	auto post = [record](std::function<void()> task) {

@@ -11,22 +11,22 @@
 
 #include <QObject>
 
-#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace clackery {
 
 class Vendor {
 public:
-	using Handler = std::function<void(VendorRequest, obs_data_t *request, obs_data_t *response)>;
+	using Handler = std::function<void(const VendorRequestRow &, obs_data_t *request, obs_data_t *response)>;
 
 	struct RequestSlot {
 		Vendor *owner = nullptr;
-		VendorRequest kind = VendorRequest::GetState;
+		const VendorRequestRow *row = nullptr;
 		VendorRequestCallback callback;
 		// Set once obs-websocket accepted the registration under this name.
 		const char *registeredName = nullptr;
@@ -37,7 +37,7 @@ public:
 	Vendor &operator=(const Vendor &) = delete;
 
 	// From the module's post-load step, once obs-websocket has loaded. True when delivery is
-	// enabled. `testHooks` adds the seventeen test requests to "get_state".
+	// enabled. `testHooks` adds the test-only rows of the request table to the others.
 	bool start(bool testHooks, Handler handler);
 	// The same with the handler on which obs-websocket publishes its API given explicitly.
 	bool start(proc_handler_t *host, bool testHooks, Handler handler);
@@ -50,7 +50,8 @@ public:
 	void *vendor = nullptr;
 	std::atomic<bool> deliveryEnabled{false};
 	Handler handler;
-	std::array<RequestSlot, kVendorRequestCount> slots{};
+	// One per row of the request table; sized once at start, so the callbacks never move.
+	std::vector<RequestSlot> slots;
 	// Queued calls to the UI thread are addressed to it, so they die with it at shutdown.
 	std::unique_ptr<QObject> invokeTarget;
 	UiRequestGate gate;
@@ -58,7 +59,7 @@ public:
 	std::uint64_t seq = 0;
 
 private:
-	bool register_request(VendorRequest kind);
+	bool register_request(RequestSlot &slot, const VendorRequestRow &row);
 	static void receive(obs_data_t *request, obs_data_t *response, void *priv);
 };
 

@@ -1,36 +1,33 @@
 #pragma once
-// The kinds of request that obs-websocket clients can send to the vendor "clackery". The value
-// is the index of the request's registration slot.
+// The requests that obs-websocket clients can send to the vendor "clackery", as one table: a
+// new request is one row in vendor_request.cpp and one handler. README.md lists them for tool
+// authors; a unit test holds the two lists together.
+
+#include <obs-data.h>
 
 #include <cstddef>
-#include <cstdint>
 
 namespace clackery {
 
-enum class VendorRequest : std::uint32_t {
-	GetState = 0,
-	TestPushKey = 1,
-	TestCounters = 2,
-	TestSetRunOnStart = 3,
-	TestSetMode = 4,
-	TestDockIme = 5,
-	TestDockKey = 6,
-	TestDockClear = 7,
-	TestDockEdit = 8,
-	TestSetTextOptions = 9,
-	TestSetOverlayOptions = 10,
-	TestStreamStarted = 11,
-	TestSetHotkeys = 12,
-	TestAddOverlay = 13,
-	TestShowDock = 14,
-	TestGrabDock = 15,
-	TestDockPaused = 16,
-	TestDockGeometry = 17,
+class RequestServices;
+
+// Validates the request's keys and writes only the reply keys the request defines.
+using RequestHandler = void (*)(RequestServices &services, obs_data_t *request, obs_data_t *response);
+
+struct VendorRequestRow {
+	const char *name;
+	// Registered only when the test hooks are enabled (CLACKERY_TEST_HOOKS=1).
+	bool test_only;
+	RequestHandler handler;
 };
 
-constexpr std::size_t kVendorRequestCount = 18;
+// The rows in registration order; the index of a row is its registration slot.
+extern const VendorRequestRow kVendorRequests[];
+extern const std::size_t kVendorRequestCount;
 
-// The name under which the kind is registered; null for a value outside the enumeration.
-const char *vendor_request_name(VendorRequest kind);
+// Writes the reply keys of `row`'s request into `response`, which obs-websocket owns; writes
+// nothing without services or a handler, or while the module is not running.
+void serve_vendor_request(RequestServices *services, const VendorRequestRow &row, obs_data_t *request,
+			  obs_data_t *response);
 
 } // namespace clackery

@@ -1,6 +1,6 @@
 #include "dock/dock_geometry.h"
 
-#include "dock/text_dock.h"
+#include "dock/control_dock.h"
 
 #include <QBuffer>
 #include <QByteArray>

@@ -1,7 +1,7 @@
 // What the dock says of the keys the desktop's privacy hides. Called right after show_state,
 // whose texts it amends.
 
-#include "dock/text_dock.h"
+#include "dock/control_dock.h"
 
 #include <QLabel>
 

@@ -3,7 +3,7 @@
 
 #include "common/qt_text.h"
 #include "common/skin_names.h"
-#include "dock/text_dock.h"
+#include "dock/control_dock.h"
 
 #include <QCheckBox>
 #include <QComboBox>

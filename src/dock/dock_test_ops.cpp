@@ -2,7 +2,7 @@
 // from outside the process. The events take the same road as real ones.
 
 #include "common/qt_text.h"
-#include "dock/text_dock.h"
+#include "dock/control_dock.h"
 #include "dock/text_input.h"
 
 #include <QCoreApplication>

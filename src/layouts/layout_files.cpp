@@ -3,7 +3,7 @@
 #include "common/files.h"
 
 #include "common/ids.h"
-#include "layouts/json_reader.h"
+#include "layouts/layout_document.h"
 
 #include <algorithm>
 #include <optional>

@@ -2,7 +2,7 @@
 
 #include "common/files.h"
 
-#include "layouts/json_reader.h"
+#include "common/json_reader.h"
 #include "sounds/wav.h"
 
 #include <optional>

@@ -2,7 +2,6 @@
 // concealed, keys right after a focus-moving key wait for the focus to settle, and nothing
 // passes while the screen is locked.
 
-#include "capture/keys_text.h"
 #include "capture/privacy_gate.h"
 
 #include <gtest/gtest.h>
@@ -232,28 +231,6 @@ TEST(PrivacyGate, ALockedScreenReleasesTheHeldKeysAndLetsNothingThrough)
 	desk.focus(4, false);
 	gate_key(gate, key("KeyC", true, 5), desk.view, 3, out);
 	EXPECT_EQ(shapes(out), (std::vector<Out>{{"KeyC", true, false}}));
-}
-
-TEST(PrivacyGate, ConcealedTypingKeepsOnlyDotsInTheKeysText)
-{
-	const std::vector<LayoutEntry> layout = {{"KeyA", "a", "A"}, {"Digit1", "1", "!"}};
-	KeysText text;
-	KeyTypingContext context;
-	context.keys_mode = true;
-	context.layout = &layout;
-	type_from_key(text, key("KeyA", true, 0), context);
-	context.conceal = true;
-	const auto typed = type_from_key(text, key("Digit1", true, 0, Modifiers{false, true, false, false}), context);
-	ASSERT_TRUE(typed);
-	EXPECT_EQ(typed->committed, "\xE2\x80\xA2");
-	type_from_key(text, key("Space", true, 0), context);
-	type_from_key(text, key("Enter", true, 0), context);
-	// Ctrl+A selects; it types nothing, concealed or not.
-	EXPECT_FALSE(type_from_key(text, key("KeyA", true, 0, Modifiers{true, false, false, false}), context));
-	context.conceal = false;
-	// Frames afterwards, masked or not, show dots where the field's characters were.
-	EXPECT_EQ(keys_text_frame(text, false).text, "a\xE2\x80\xA2\xE2\x80\xA2\n");
-	EXPECT_EQ(keys_text_frame(text, false).caret, 4);
 }
 
 } // namespace

@@ -1,9 +1,10 @@
+#include "common/json_reader.h"
 #include "core/catalogues.h"
+#include "core/core.h"
 #include "core/data_files.h"
 #include "core/settings.h"
 #include "layouts/fs_fixtures.h"
 #include "layouts/json_builders.h"
-#include "layouts/json_reader.h"
 #include "layouts/text_layout.h"
 #include "sounds/sound_packs.h"
 #include "sounds/wav_builder.h"
@@ -28,7 +29,7 @@ using Ids = std::vector<std::string>;
 
 class CatalogueTest : public testing::Test {
 protected:
-	void TearDown() override { release_settings(); }
+	void TearDown() override { release_settings(core.settings); }
 
 	fs::path skin() const { return dir / "skin"; }
 	fs::path sheets() const { return dir / "shortcuts"; }
@@ -46,13 +47,14 @@ protected:
 	void load_settings_text(const std::string &json)
 	{
 		write_file(dir / "config.json", json);
-		load_settings_at(dir / "config.json");
+		load_settings_at(core.settings, dir / "config.json");
 	}
 
-	std::string setting(const char *key) const { return obs_data_get_string(settings(), key); }
+	std::string setting(const char *key) const { return obs_data_get_string(core.settings.data, key); }
 
 	TempDir dir;
 	LogCapture log;
+	Core core;
 };
 
 } // namespace
@@ -222,9 +224,9 @@ TEST_F(CatalogueTest, StartUpCorrectsSkinAndSheetSettings)
 	for (const auto &c : skins) {
 		SCOPED_TRACE(c.skin);
 		load_settings_text(std::string(R"({"skin":")") + c.skin + "\"}");
-		correct_skin_setting(c.skins);
+		correct_skin_setting(core.settings, c.skins);
 		EXPECT_EQ(setting("skin"), c.expected);
-		release_settings();
+		release_settings(core.settings);
 	}
 
 	struct {
@@ -240,9 +242,9 @@ TEST_F(CatalogueTest, StartUpCorrectsSkinAndSheetSettings)
 	for (const auto &c : sheet_cases) {
 		SCOPED_TRACE(c.sheet);
 		load_settings_text(std::string(R"({"shortcuts":")") + c.sheet + "\"}");
-		correct_shortcuts_setting(c.sheets);
+		correct_shortcuts_setting(core.settings, c.sheets);
 		EXPECT_EQ(setting("shortcuts"), c.expected);
-		release_settings();
+		release_settings(core.settings);
 	}
 }
 
@@ -253,13 +255,13 @@ TEST_F(CatalogueTest, TextLayoutFallsBackToTheDefaultLayout)
 	write_file(layouts / "us_tkl.json", layout_with_keys(key("KeyA", "A", "A") + "," + key("KeyB", "B", "B")));
 
 	load_settings_text(R"({"layout":"us_tkl"})");
-	load_text_layout_from(layouts);
+	load_text_layout_from(core.settings, layouts);
 	EXPECT_EQ(setting("layout"), "us_tkl");
 	EXPECT_EQ(text_layout().size(), 2U);
-	release_settings();
+	release_settings(core.settings);
 
 	load_settings_text(R"({"layout":"gone"})");
-	load_text_layout_from(layouts);
+	load_text_layout_from(core.settings, layouts);
 	EXPECT_EQ(setting("layout"), "jis_tkl");
 	ASSERT_EQ(text_layout().size(), 1U);
 	EXPECT_EQ(text_layout()[0].code, "IntlYen");
@@ -272,7 +274,7 @@ TEST_F(CatalogueTest, NoUsableLayoutWarnsAndInstallsNothing)
 	write_file(dir / "layouts" / "us_tkl.json", layout_with_keys(key("KeyA")));
 	install_text_layout({{"KeyA", "A", "A"}});
 	load_settings_text(R"({"layout":"gone"})");
-	load_text_layout_from(dir / "layouts");
+	load_text_layout_from(core.settings, dir / "layouts");
 	EXPECT_EQ(setting("layout"), "jis_tkl");
 	EXPECT_TRUE(text_layout().empty());
 	EXPECT_EQ(log.count(LOG_WARNING, "[clackery] text layout unavailable"), 1);
@@ -285,18 +287,19 @@ TEST_F(CatalogueTest, SoundPackSettingNamesADiscoveredPack)
 	write_file(sounds / "kachi" / "normal.wav", wav::file(wav::Format{}, 200));
 
 	load_settings_text(R"({"sound_pack":"kachi"})");
-	EXPECT_EQ(load_sound_packs_from(sounds), (std::map<std::string, std::string>{{"kachi", "カチカチ"}}));
+	EXPECT_EQ(load_sound_packs_from(core.settings, sounds),
+		  (std::map<std::string, std::string>{{"kachi", "カチカチ"}}));
 	EXPECT_EQ(setting("sound_pack"), "kachi");
-	release_settings();
+	release_settings(core.settings);
 
 	// The default replaces a missing pack even when the default pack is missing too.
 	load_settings_text(R"({"sound_pack":"gone"})");
-	load_sound_packs_from(sounds);
+	load_sound_packs_from(core.settings, sounds);
 	EXPECT_EQ(setting("sound_pack"), "shizuka");
-	release_settings();
+	release_settings(core.settings);
 
 	load_settings_text(R"({"sound_pack":"kachi"})");
-	EXPECT_TRUE(load_sound_packs_from(dir / "missing").empty());
+	EXPECT_TRUE(load_sound_packs_from(core.settings, dir / "missing").empty());
 	EXPECT_EQ(setting("sound_pack"), "shizuka");
 }
 

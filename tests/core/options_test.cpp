@@ -1,6 +1,6 @@
 // The one apply road for options and the state object, on real settings in a temp folder.
 // Without the host's data folder the skin catalogue is "default" alone and no layout loads.
-#include "core/module_state.h"
+#include "core/core.h"
 #include "core/options.h"
 #include "core/runtime_state.h"
 #include "core/settings.h"
@@ -21,30 +21,31 @@ class Options : public testing::Test {
 protected:
 	void SetUp() override
 	{
-		load_settings_at(dir / "config.json");
-		obs_data_set_string(settings(), "skin", "default");
-		set_running(true);
+		load_settings_at(core.settings, dir / "config.json");
+		obs_data_set_string(core.settings.data, "skin", "default");
+		core.running = true;
 	}
 	void TearDown() override
 	{
-		set_running(false);
-		release_settings();
+		core.running = false;
+		release_settings(core.settings);
 	}
 
 	bool apply(const OverlayOptions &options, const std::string &source = "dock",
 		   const std::string &color = "white")
 	{
-		return apply_options(options, source, color);
+		return apply_options(core, options, source, color);
 	}
 
 	TempDir dir;
+	Core core;
 };
 
 } // namespace
 
 TEST_F(Options, RefusalsChangeNothingAndDoNotBumpTheRevision)
 {
-	const std::uint64_t rev = runtime_state().rev;
+	const std::uint64_t rev = core.runtime.rev;
 	struct Case {
 		const char *what;
 		OverlayOptions options;
@@ -52,8 +53,8 @@ TEST_F(Options, RefusalsChangeNothingAndDoNotBumpTheRevision)
 		std::string color = "white";
 	};
 	std::vector<Case> cases;
-	auto with = [](auto change) {
-		OverlayOptions options = current_options();
+	auto with = [this](auto change) {
+		OverlayOptions options = current_options(core);
 		change(options);
 		return options;
 	};
@@ -65,40 +66,40 @@ TEST_F(Options, RefusalsChangeNothingAndDoNotBumpTheRevision)
 	cases.push_back({"sheet not offered", with([](OverlayOptions &o) { o.shortcuts = "sai"; })});
 	cases.push_back({"layout that does not load", with([](OverlayOptions &o) { o.layout = "us_full"; })});
 	cases.push_back({"empty sheet id", with([](OverlayOptions &o) { o.shortcuts = ""; })});
-	cases.push_back({"source in capitals", current_options(), "Keys"});
-	cases.push_back({"colour in capitals", current_options(), "dock", "Dark"});
+	cases.push_back({"source in capitals", current_options(core), "Keys"});
+	cases.push_back({"colour in capitals", current_options(core), "dock", "Dark"});
 	for (const Case &c : cases)
 		EXPECT_FALSE(apply(c.options, c.source, c.color)) << c.what;
-	EXPECT_EQ(runtime_state().rev, rev);
-	EXPECT_EQ(std::string(obs_data_get_string(settings(), "mode")), "both");
-	EXPECT_EQ(obs_data_get_int(settings(), "sound_volume"), 30);
+	EXPECT_EQ(core.runtime.rev, rev);
+	EXPECT_EQ(std::string(obs_data_get_string(core.settings.data, "mode")), "both");
+	EXPECT_EQ(obs_data_get_int(core.settings.data, "sound_volume"), 30);
 }
 
 TEST_F(Options, ACorrectedValueIsAcceptedAndAChangeIsSavedWithANewRevision)
 {
-	const std::uint64_t rev = runtime_state().rev;
-	OverlayOptions options = current_options();
+	const std::uint64_t rev = core.runtime.rev;
+	OverlayOptions options = current_options(core);
 	options.text_lines = 25; // stored as 0, which it already is: no change at all
 	options.sound_pack = "no_such_pack";
 	EXPECT_TRUE(apply(options));
-	EXPECT_EQ(runtime_state().rev, rev);
+	EXPECT_EQ(core.runtime.rev, rev);
 
 	options.mode = "keyboard";
 	options.heatmap = true; // not an option the streamer can change
 	EXPECT_TRUE(apply(options, "keys", "dark"));
-	EXPECT_EQ(runtime_state().rev, rev + 1);
-	EXPECT_STREQ(obs_data_get_string(settings(), "mode"), "keyboard");
-	EXPECT_STREQ(obs_data_get_string(settings(), "text_source"), "keys");
-	EXPECT_STREQ(obs_data_get_string(settings(), "text_color"), "dark");
-	EXPECT_STREQ(obs_data_get_string(settings(), "sound_pack"), "shizuka");
-	EXPECT_FALSE(obs_data_get_bool(settings(), "heatmap"));
+	EXPECT_EQ(core.runtime.rev, rev + 1);
+	EXPECT_STREQ(obs_data_get_string(core.settings.data, "mode"), "keyboard");
+	EXPECT_STREQ(obs_data_get_string(core.settings.data, "text_source"), "keys");
+	EXPECT_STREQ(obs_data_get_string(core.settings.data, "text_color"), "dark");
+	EXPECT_STREQ(obs_data_get_string(core.settings.data, "sound_pack"), "shizuka");
+	EXPECT_FALSE(obs_data_get_bool(core.settings.data, "heatmap"));
 	EXPECT_TRUE(std::filesystem::exists(dir / "config.json"));
 }
 
 TEST_F(Options, NothingIsAcceptedWhileTheModuleIsNotRunning)
 {
-	set_running(false);
-	OverlayOptions options = current_options();
+	core.running = false;
+	OverlayOptions options = current_options(core);
 	options.mode = "text";
 	EXPECT_FALSE(apply(options));
 }
@@ -109,15 +110,15 @@ TEST_F(Options, ModesCycleKeyboardTextBoth)
 	EXPECT_EQ(next_mode("keyboard"), "text");
 	EXPECT_EQ(next_mode("text"), "both");
 	EXPECT_EQ(next_mode("Both"), "keyboard");
-	cycle_mode();
-	EXPECT_STREQ(obs_data_get_string(settings(), "mode"), "keyboard");
+	cycle_mode(core);
+	EXPECT_STREQ(obs_data_get_string(core.settings.data, "mode"), "keyboard");
 }
 
 TEST_F(Options, TextOptionsOfARequestAreReadOnlyWhenPresent)
 {
 	OBSDataAutoRelease request = obs_data_create_from_json(
 	    R"({"textFont":5,"textLines":3.5,"textFontSize":96,"textWidth":"80","textDirection":"down"})");
-	OverlayOptions options = current_options();
+	OverlayOptions options = current_options(core);
 	options.text_lines = 7;
 	merge_text_options(request, options);
 	EXPECT_EQ(options.text_font, "");
@@ -135,7 +136,7 @@ TEST_F(Options, TextOptionsOfARequestAreReadOnlyWhenPresent)
 // libobs keeps an object's items sorted by name, so the set of keys is what can be checked.
 TEST_F(Options, TheStateObjectHasEveryKey)
 {
-	OBSDataAutoRelease state = build_state();
+	OBSDataAutoRelease state = build_state(core);
 	std::vector<std::string> keys;
 	for (obs_data_item_t *item = obs_data_first(state); item; obs_data_item_next(&item))
 		keys.emplace_back(obs_data_item_get_name(item));

@@ -4,15 +4,14 @@
 #include "../delivery/fake_websocket.h"
 #include "../dock/dock_fixture.h"
 #include "capture/ring.h"
-#include "core/keys_state.h"
-#include "core/module_state.h"
+#include "core/core.h"
+#include "core/key_events.h"
 #include "core/runtime_state.h"
 #include "core/settings.h"
 #include "core/text_relay.h"
 #include "core/tick.h"
-#include "core/totals.h"
 #include "delivery/vendor.h"
-#include "dock/text_dock.h"
+#include "dock/control_dock.h"
 #include "layouts/text_layout.h"
 #include "support/temp_dir.h"
 
@@ -29,26 +28,26 @@ class CoreWithWebSocket : public ::testing::Test {
 protected:
 	void SetUp() override
 	{
-		load_settings_at(dir / "config.json");
+		load_settings_at(core.settings, dir / "config.json");
 		ASSERT_TRUE(vendor_record().start(fake.host(), false, {}));
-		set_running(true);
-		runtime_state().paused = false;
+		core.running = true;
+		core.runtime.paused = false;
 		install_text_layout({{"KeyA", "a", "A"}});
 		word = bump_generation(key_ring(), true);
 	}
 	void TearDown() override
 	{
 		vendor_record().stop();
-		set_running(false);
-		runtime_state().paused = true;
-		held_keys().clear();
-		clear_keys_text();
+		core.running = false;
+		core.runtime.paused = true;
+		core.held_keys.clear();
+		clear_keys_text(core.keys_text);
 		install_text_layout({});
 		bump_generation(key_ring(), false);
-		release_settings();
+		release_settings(core.settings);
 	}
 
-	void set_source(const char *source) { obs_data_set_string(settings(), "text_source", source); }
+	void set_source(const char *source) { obs_data_set_string(core.settings.data, "text_source", source); }
 
 	// The "text" vendor events so far, as the texts they carry.
 	std::vector<std::string> texts() const
@@ -86,7 +85,7 @@ protected:
 		return count;
 	}
 
-	void type_a() { emit_key_event(KeyEvent{"KeyA", true, {}, 1}); }
+	void type_a() { emit_key_event(core, KeyEvent{"KeyA", true, {}, 1}); }
 
 	void push(std::uint32_t scancode, std::uint32_t vk, bool down)
 	{
@@ -98,6 +97,7 @@ protected:
 	}
 
 	TempDir dir;
+	Core core;
 	FakeWebSocket fake;
 	std::uint64_t word = 0;
 };
@@ -112,21 +112,21 @@ TextFrame frame(const char *op, const char *text)
 
 TEST_F(CoreWithWebSocket, DockTextRelayFollowsTheSourceAndTheDockThatHoldsText)
 {
-	DeliveryCounters &counters = delivery_counters();
+	DeliveryCounters &counters = core.totals;
 	const auto sent_before = counters.text_sent;
 
 	// Source "keys": keys build text; the dock wins as soon as its field holds text, and sends
 	// once more when the field empties; further empty changes send nothing.
 	set_source("keys");
 	type_a();
-	EXPECT_EQ(keys_text_frame(false).text, "a");
-	relay_dock_text(frame("type", "x"), true);
-	EXPECT_EQ(keys_text_frame(false).text, "") << "using the dock discards the keys text";
-	relay_dock_text(frame("backspace", ""), false);
-	relay_dock_text(frame("type", ""), false);
+	EXPECT_EQ(keys_text_frame(core.keys_text, false).text, "a");
+	relay_dock_text(core, frame("type", "x"), true);
+	EXPECT_EQ(keys_text_frame(core.keys_text, false).text, "") << "using the dock discards the keys text";
+	relay_dock_text(core, frame("backspace", ""), false);
+	relay_dock_text(core, frame("type", ""), false);
 	type_a();
-	relay_dock_text(frame("clear", ""), false);
-	EXPECT_EQ(keys_text_frame(false).text, "");
+	relay_dock_text(core, frame("clear", ""), false);
+	EXPECT_EQ(keys_text_frame(core.keys_text, false).text, "");
 	EXPECT_EQ(texts(), (std::vector<std::string>{"type:a", "type:x", "backspace:", "type:a", "clear:"}));
 
 	// An input-method composition alone is text in the field: the dock wins while composing.
@@ -135,42 +135,42 @@ TEST_F(CoreWithWebSocket, DockTextRelayFollowsTheSourceAndTheDockThatHoldsText)
 	ASSERT_TRUE(dock->inject_input_method("か", "", 1, 0, 0));
 	ASSERT_FALSE(calls.frames.empty());
 	EXPECT_TRUE(dock->has_text());
-	relay_dock_text(calls.frames.back(), dock->has_text());
-	relay_dock_text(frame("commit", ""), false);
+	relay_dock_text(core, calls.frames.back(), dock->has_text());
+	relay_dock_text(core, frame("commit", ""), false);
 	EXPECT_EQ(texts().size(), 7u);
 	EXPECT_EQ(texts()[5], "preedit:");
 
 	// Source "dock": every change is sent, also with an empty field.
 	set_source("dock");
-	relay_dock_text(frame("type", ""), false);
-	relay_dock_text(frame("enter", ""), false);
+	relay_dock_text(core, frame("type", ""), false);
+	relay_dock_text(core, frame("enter", ""), false);
 	EXPECT_EQ(texts().size(), 9u);
 	EXPECT_EQ(counters.text_sent, sent_before + 9);
 
 	// Paused: counted, not sent.
 	const auto paused_before = counters.text_paused;
-	runtime_state().paused = true;
-	relay_dock_text(frame("type", "y"), true);
-	relay_dock_text(frame("type", ""), false);
+	core.runtime.paused = true;
+	relay_dock_text(core, frame("type", "y"), true);
+	relay_dock_text(core, frame("type", ""), false);
 	EXPECT_EQ(counters.text_paused, paused_before + 2);
 	EXPECT_EQ(texts().size(), 9u);
-	runtime_state().paused = false;
+	core.runtime.paused = false;
 
 	// Failed emissions and disabled delivery leave "text_sent" as it was.
 	fake.emitSucceeds = false;
 	fake.browserStatus.reset();
-	relay_dock_text(frame("type", "z"), true);
+	relay_dock_text(core, frame("type", "z"), true);
 	EXPECT_EQ(texts().size(), 10u);
 	vendor_record().deliveryEnabled = false;
-	relay_dock_text(frame("type", "zz"), true);
+	relay_dock_text(core, frame("type", "zz"), true);
 	EXPECT_EQ(texts().size(), 10u);
 	EXPECT_EQ(counters.text_sent, sent_before + 9);
-	relay_dock_text(frame("type", ""), false); // gives the field back for later tests
+	relay_dock_text(core, frame("type", ""), false); // gives the field back for later tests
 }
 
 TEST_F(CoreWithWebSocket, TickSweepsEvery250msUnlessPausedAndPublishesEvery2000ms)
 {
-	DeliveryCounters &counters = delivery_counters();
+	DeliveryCounters &counters = core.totals;
 	std::uint64_t now = 100000;
 	int probes = 0;
 	KeyState answer = KeyState::down;
@@ -181,36 +181,36 @@ TEST_F(CoreWithWebSocket, TickSweepsEvery250msUnlessPausedAndPublishesEvery2000m
 	};
 
 	// The first tick sweeps and publishes at once.
-	tick_with(clock, probe);
+	tick_with(core, clock, probe);
 	EXPECT_EQ(browser_events_of("state"), 1);
 
 	const auto sent_before = counters.sent;
 	push(0x1e, 0x41, true); // KeyA down
 	now += 1;
-	tick_with(clock, probe);
+	tick_with(core, clock, probe);
 	EXPECT_EQ(events_of("key"), 1);
 	EXPECT_EQ(counters.sent, sent_before + 1);
 	EXPECT_EQ(probes, 0) << "no sweep before 250 ms";
 
 	now = 100249;
-	tick_with(clock, probe);
+	tick_with(core, clock, probe);
 	EXPECT_EQ(probes, 0);
 	answer = KeyState::up;
 	now = 100250;
-	tick_with(clock, probe);
+	tick_with(core, clock, probe);
 	EXPECT_EQ(probes, 1);
 	now = 100499;
-	tick_with(clock, probe);
+	tick_with(core, clock, probe);
 	EXPECT_EQ(probes, 1);
 
 	// Paused: the deadline passes without a sweep, and the key stays held.
-	runtime_state().paused = true;
+	core.runtime.paused = true;
 	now = 100500;
-	tick_with(clock, probe);
+	tick_with(core, clock, probe);
 	EXPECT_EQ(probes, 1);
-	runtime_state().paused = false;
+	core.runtime.paused = false;
 	now = 100750;
-	tick_with(clock, probe);
+	tick_with(core, clock, probe);
 	EXPECT_EQ(probes, 2);
 	EXPECT_EQ(events_of("key"), 2) << "the second miss releases the key";
 	EXPECT_EQ(counters.sent, sent_before + 2);
@@ -219,10 +219,10 @@ TEST_F(CoreWithWebSocket, TickSweepsEvery250msUnlessPausedAndPublishesEvery2000m
 	// The periodic state, every 2000 ms from the first tick, without a vendor event.
 	const int state_events = events_of("state");
 	now = 101999;
-	tick_with(clock, probe);
+	tick_with(core, clock, probe);
 	EXPECT_EQ(browser_events_of("state"), 1);
 	now = 102000;
-	tick_with(clock, probe);
+	tick_with(core, clock, probe);
 	EXPECT_EQ(browser_events_of("state"), 2);
 	EXPECT_EQ(events_of("state"), state_events);
 
@@ -231,7 +231,7 @@ TEST_F(CoreWithWebSocket, TickSweepsEvery250msUnlessPausedAndPublishesEvery2000m
 	fake.browserStatus.reset();
 	push(0x1e, 0x41, true);
 	now += 1;
-	tick_with(clock, probe);
+	tick_with(core, clock, probe);
 	EXPECT_EQ(events_of("key"), 3);
 	EXPECT_EQ(counters.sent, sent_before + 2);
 }

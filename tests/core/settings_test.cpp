@@ -43,33 +43,34 @@ std::vector<std::string> ours(const LogCapture &log)
 
 class SettingsTest : public testing::Test {
 protected:
-	void TearDown() override { release_settings(); }
+	void TearDown() override { release_settings(s); }
 
 	fs::path config() const { return dir / "config.json"; }
 
 	void load_text(const std::string &json)
 	{
 		write_file(config(), json);
-		load_settings_at(config());
+		load_settings_at(s, config());
 	}
 
-	std::string str(const char *key) const { return obs_data_get_string(settings(), key); }
-	long long num(const char *key) const { return obs_data_get_int(settings(), key); }
-	bool flag(const char *key) const { return obs_data_get_bool(settings(), key); }
+	std::string str(const char *key) const { return obs_data_get_string(s.data, key); }
+	long long num(const char *key) const { return obs_data_get_int(s.data, key); }
+	bool flag(const char *key) const { return obs_data_get_bool(s.data, key); }
 
 	// The file as libobs reads it back.
 	OBSDataAutoRelease saved() const { return obs_data_create_from_json_file(config().u8string().c_str()); }
 
 	TempDir dir;
 	LogCapture log;
+	Settings s;
 };
 
 } // namespace
 
 TEST_F(SettingsTest, AbsentFileGivesDefaultsAndTheFirstSaveWritesEveryKey)
 {
-	load_settings_at(config());
-	EXPECT_TRUE(settings_writable());
+	load_settings_at(s, config());
+	EXPECT_TRUE(s.writable);
 	EXPECT_FALSE(fs::exists(config()));
 	EXPECT_EQ(str("mode"), "both");
 	EXPECT_EQ(str("layout"), "jis_tkl");
@@ -80,7 +81,7 @@ TEST_F(SettingsTest, AbsentFileGivesDefaultsAndTheFirstSaveWritesEveryKey)
 	EXPECT_TRUE(flag("text_scroll"));
 	EXPECT_TRUE(log.lines().empty());
 
-	save_settings();
+	save_settings(s);
 	OBSDataAutoRelease file = saved();
 	ASSERT_TRUE(file);
 	for (const char *key : {"mode",       "layout",         "skin",        "shortcuts",      "speed",
@@ -147,7 +148,7 @@ TEST_F(SettingsTest, ForcedKeysIgnoreTheFileAndAreSavedForced)
 	EXPECT_FALSE(flag("mask"));
 	EXPECT_FALSE(flag("run_on_start"));
 	EXPECT_TRUE(flag("text_scroll"));
-	save_settings();
+	save_settings(s);
 	OBSDataAutoRelease file = saved();
 	EXPECT_FALSE(obs_data_get_bool(file, "heatmap"));
 	EXPECT_TRUE(obs_data_get_bool(file, "text_scroll"));
@@ -171,7 +172,7 @@ TEST_F(SettingsTest, UnknownKeysSurviveALoadAndASave)
 {
 	// Arrays of plain values cannot be held by host data objects; ours hold objects.
 	load_text(R"({"mode":"keyboard","future_option":{"nested":[{"a":1},{"b":"2"},{}]},"note":"keep me"})");
-	save_settings();
+	save_settings(s);
 	OBSDataAutoRelease file = saved();
 	EXPECT_STREQ(obs_data_get_string(file, "note"), "keep me");
 	OBSDataAutoRelease nested = obs_data_get_obj(file, "future_option");
@@ -188,8 +189,8 @@ TEST_F(SettingsTest, UnreadableFilesAreSetAsideByteForByte)
 	     {std::string("[]"), std::string(), std::string("{\"mode\":"), huge, std::string("\"just a string\"")}) {
 		LogCapture lines;
 		write_file(config(), bytes);
-		load_settings_at(config());
-		EXPECT_TRUE(settings_writable());
+		load_settings_at(s, config());
+		EXPECT_TRUE(s.writable);
 		EXPECT_FALSE(fs::exists(config()));
 		EXPECT_EQ(read_file(dir / "config.json.broken"), bytes);
 		EXPECT_EQ(lines.count(LOG_WARNING, broken_line(1)), 1);
@@ -201,8 +202,8 @@ TEST_F(SettingsTest, UnreadableFilesAreSetAsideByteForByte)
 TEST_F(SettingsTest, AFifoInPlaceOfTheFileIsSetAsideWithoutBlocking)
 {
 	ASSERT_EQ(mkfifo(config().c_str(), 0600), 0);
-	load_settings_at(config());
-	EXPECT_TRUE(settings_writable());
+	load_settings_at(s, config());
+	EXPECT_TRUE(s.writable);
 	EXPECT_EQ(fs::status(dir / "config.json.broken").type(), fs::file_type::fifo);
 	EXPECT_EQ(log.count(LOG_WARNING, broken_line(1)), 1);
 }
@@ -223,19 +224,19 @@ TEST_F(SettingsTest, WithEveryAsideNameTakenSavingIsDisabledAndTheFileKept)
 	for (int i = 1; i < 1000; ++i)
 		write_file(dir / ("config.json.broken." + std::to_string(i)), "");
 	load_text("garbage");
-	EXPECT_FALSE(settings_writable());
+	EXPECT_FALSE(s.writable);
 	EXPECT_EQ(log.count(LOG_WARNING, broken_line(0)), 1);
-	obs_data_set_string(settings(), "mode", "text");
-	save_settings();
+	obs_data_set_string(s.data, "mode", "text");
+	save_settings(s);
 	EXPECT_EQ(read_file(config()), "garbage");
 }
 
 TEST_F(SettingsTest, NoPathMeansNothingIsEverWritten)
 {
-	load_settings_at(std::nullopt);
-	EXPECT_FALSE(settings_writable());
+	load_settings_at(s, std::nullopt);
+	EXPECT_FALSE(s.writable);
 	EXPECT_EQ(str("mode"), "both");
-	save_settings();
+	save_settings(s);
 	EXPECT_TRUE(fs::is_empty(dir.path()));
 }
 
@@ -244,20 +245,20 @@ TEST_F(SettingsTest, AFailedWriteKeepsThePreviousFileAndIsLogged)
 	load_text(R"({"mode":"text"})");
 	const std::string before = read_file(config());
 	fs::create_directories(dir / "config.json.tmp"); // the temporary file cannot be written
-	obs_data_set_string(settings(), "mode", "keyboard");
-	save_settings();
+	obs_data_set_string(s.data, "mode", "keyboard");
+	save_settings(s);
 	EXPECT_EQ(read_file(config()), before);
 	EXPECT_EQ(log.count(LOG_WARNING, "[clackery] settings save failed"), 1);
 }
 
 TEST_F(SettingsTest, AChangedOptionIsReadBackAfterASave)
 {
-	load_settings_at(config());
-	obs_data_set_string(settings(), "mode", "keyboard");
-	obs_data_set_int(settings(), "text_lines", 4);
-	save_settings();
-	release_settings();
-	load_settings_at(config());
+	load_settings_at(s, config());
+	obs_data_set_string(s.data, "mode", "keyboard");
+	obs_data_set_int(s.data, "text_lines", 4);
+	save_settings(s);
+	release_settings(s);
+	load_settings_at(s, config());
 	EXPECT_EQ(str("mode"), "keyboard");
 	EXPECT_EQ(num("text_lines"), 4);
 }
@@ -282,8 +283,8 @@ TEST_F(SettingsTest, MembersOfOthersSurviveALoadAndASaveByteForByte)
 	load_text(text + "}");
 	EXPECT_EQ(str("mode"), "text");
 	EXPECT_EQ(num("sound_volume"), 30);
-	save_settings();
-	save_settings(); // twice: the second save reads nothing back from the first
+	save_settings(s);
+	save_settings(s); // twice: the second save reads nothing back from the first
 
 	const std::string written = read_file(config());
 	for (const auto &[key, value] : foreign) {
@@ -341,8 +342,8 @@ TEST_F(SettingsTest, ASaveCutOffBeforeItsLastRenameIsRecovered)
 		std::error_code no_tmp;
 		fs::last_write_time(dir / "config.json.tmp", now - (c.tmp_older ? 60s : 0s), no_tmp);
 		fs::last_write_time(dir / "config.json.bak", now - 30s);
-		load_settings_at(config());
-		EXPECT_TRUE(settings_writable());
+		load_settings_at(s, config());
+		EXPECT_TRUE(s.writable);
 		EXPECT_EQ(str("mode"), c.mode);
 		const std::string line =
 		    c.from ? std::string("[clackery] settings file missing; recovered from ") + c.from : "";
@@ -350,19 +351,19 @@ TEST_F(SettingsTest, ASaveCutOffBeforeItsLastRenameIsRecovered)
 		if (c.from) {
 			EXPECT_EQ(lines.count(LOG_WARNING, line), 1);
 		}
-		save_settings();
+		save_settings(s);
 		const QJsonObject file =
 		    QJsonDocument::fromJson(QByteArray::fromStdString(read_file(config()))).object();
 		EXPECT_EQ(file.value("mode").toString().toStdString(), c.mode);
 		EXPECT_EQ(file.contains("x"), c.from != nullptr);
-		release_settings();
+		release_settings(s);
 	}
 
 	// With the settings file present, leftovers beside it are not read.
 	write_file(config(), R"({"mode":"keyboard"})");
 	write_file(dir / "config.json.tmp", R"({"mode":"text"})");
 	LogCapture lines;
-	load_settings_at(config());
+	load_settings_at(s, config());
 	EXPECT_EQ(str("mode"), "keyboard");
 	EXPECT_TRUE(ours(lines).empty());
 }

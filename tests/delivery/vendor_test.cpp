@@ -13,35 +13,60 @@
 
 #include <atomic>
 #include <chrono>
+#include <fstream>
 #include <future>
 #include <thread>
 
 using clackery::Vendor;
-using clackery::VendorRequest;
+using clackery::VendorRequestRow;
 using namespace std::chrono_literals;
 
 namespace {
 
-const std::vector<std::string> kAllRequests = {
-    "get_state",
-    "test_push_key",
-    "test_counters",
-    "test_set_run_on_start",
-    "test_set_mode",
-    "test_dock_ime",
-    "test_dock_key",
-    "test_dock_clear",
-    "test_dock_edit",
-    "test_set_text_options",
-    "test_set_overlay_options",
-    "test_stream_started",
-    "test_set_hotkeys",
-    "test_add_overlay",
-    "test_show_dock",
-    "test_grab_dock",
-    "test_dock_paused",
-    "test_dock_geometry",
+struct DocumentedRequest {
+	std::string name;
+	bool test_only = false;
 };
+
+// The request table of README.md, as tool authors read it: the rows under "### Vendor
+// requests" whose first cell is a name in backticks.
+std::vector<DocumentedRequest> documented_requests()
+{
+	std::ifstream readme(CLACKERY_SOURCE_DIR "/README.md");
+	std::vector<DocumentedRequest> rows;
+	bool in_section = false;
+	for (std::string line; std::getline(readme, line);) {
+		if (line.rfind("#", 0) == 0) {
+			in_section = line == "### Vendor requests";
+			continue;
+		}
+		if (!in_section || line.rfind("| `", 0) != 0)
+			continue;
+		const std::size_t end = line.find('`', 3);
+		const std::size_t cell = line.find('|', end);
+		const std::size_t next = line.find('|', cell + 1);
+		if (end == std::string::npos || cell == std::string::npos || next == std::string::npos)
+			continue;
+		std::string flag = line.substr(cell + 1, next - cell - 1);
+		flag.erase(0, flag.find_first_not_of(' '));
+		flag.erase(flag.find_last_not_of(' ') + 1);
+		EXPECT_TRUE(flag == "yes" || flag == "no") << line;
+		rows.push_back({line.substr(3, end - 3), flag == "yes"});
+	}
+	return rows;
+}
+
+std::vector<std::string> names(const std::vector<DocumentedRequest> &rows, bool with_test_only)
+{
+	std::vector<std::string> out;
+	for (const DocumentedRequest &row : rows) {
+		if (with_test_only || !row.test_only)
+			out.push_back(row.name);
+	}
+	return out;
+}
+
+const std::vector<std::string> kAllRequests = names(documented_requests(), true);
 
 const char *const kUnavailable = "[clackery] obs-websocket unavailable; delivery disabled";
 const char *const kRegistrationFailed = "[clackery] vendor registration failed; delivery disabled";
@@ -49,18 +74,18 @@ const char *const kTestHooks = "[clackery] test hooks enabled";
 
 struct Served {
 	std::atomic<int> calls{0};
-	std::atomic<VendorRequest> lastKind{VendorRequest::GetState};
+	std::string lastName; // written and read on the UI thread only
 	std::thread::id lastThread;
 };
 
-// A dispatcher that answers every request with its kind.
+// A dispatcher that answers every request with its name.
 Vendor::Handler answering(Served &served)
 {
-	return [&served](VendorRequest kind, obs_data_t *, obs_data_t *response) {
+	return [&served](const VendorRequestRow &row, obs_data_t *, obs_data_t *response) {
 		served.lastThread = std::this_thread::get_id();
-		served.lastKind = kind;
+		served.lastName = row.name;
 		++served.calls;
-		obs_data_set_int(response, "kind", static_cast<long long>(kind));
+		obs_data_set_string(response, "name", row.name);
 	};
 }
 
@@ -108,7 +133,19 @@ TEST(VendorStart, RefusedVendorDisablesDeliverySilently)
 	record.stop();
 }
 
-TEST(VendorStart, TestHooksAddTheSeventeenTestRequestsInKindOrder)
+TEST(VendorRequestTable, IsTheListOfTheReadme)
+{
+	const std::vector<DocumentedRequest> documented = documented_requests();
+	ASSERT_EQ(documented.size(), clackery::kVendorRequestCount);
+	for (std::size_t i = 0; i < documented.size(); ++i) {
+		const VendorRequestRow &row = clackery::kVendorRequests[i];
+		EXPECT_EQ(documented[i].name, row.name) << i;
+		EXPECT_EQ(documented[i].test_only, row.test_only) << row.name;
+		EXPECT_NE(row.handler, nullptr) << row.name;
+	}
+}
+
+TEST(VendorStart, TestHooksAddTheTestRequestsInTableOrder)
 {
 	for (bool testHooks : {false, true}) {
 		SCOPED_TRACE(testHooks);
@@ -117,8 +154,7 @@ TEST(VendorStart, TestHooksAddTheSeventeenTestRequestsInKindOrder)
 		Vendor record;
 		EXPECT_TRUE(record.start(fake.host(), testHooks, {}));
 		EXPECT_TRUE(record.deliveryEnabled);
-		const std::vector<std::string> expected =
-		    testHooks ? kAllRequests : std::vector<std::string>{"get_state"};
+		const std::vector<std::string> expected = names(documented_requests(), testHooks);
 		EXPECT_EQ(fake.registered, expected);
 		EXPECT_EQ(log.count(LOG_INFO, kTestHooks), testHooks ? 1 : 0);
 		EXPECT_EQ(log.lines().size(), testHooks ? 1u : 0u);
@@ -157,7 +193,7 @@ TEST(VendorStart, OneRefusedRequestDisablesDeliveryAndTheOthersAnswerNothing)
 	EXPECT_EQ(fake.unregistered, expected);
 }
 
-TEST(VendorRequests, RequestFromAnotherThreadRunsOnTheUiThreadWithItsKind)
+TEST(VendorRequests, RequestFromAnotherThreadRunsOnTheUiThreadWithItsRow)
 {
 	FakeWebSocket fake;
 	Served served;
@@ -167,11 +203,10 @@ TEST(VendorRequests, RequestFromAnotherThreadRunsOnTheUiThreadWithItsKind)
 		auto answer = std::async(std::launch::async, [&fake, name] { return fake.call(name); });
 		const auto reply = serve_until_answered(answer);
 		EXPECT_EQ(served.lastThread, std::this_thread::get_id());
-		const auto kind = static_cast<long long>(served.lastKind.load());
-		EXPECT_EQ(reply, std::optional<std::string>("{\"kind\":" + std::to_string(kind) + "}"));
+		EXPECT_EQ(served.lastName, name);
+		EXPECT_EQ(reply, std::optional<std::string>(std::string("{\"name\":\"") + name + "\"}"));
 	}
 	EXPECT_EQ(served.calls.load(), 2);
-	EXPECT_EQ(served.lastKind.load(), VendorRequest::TestDockGeometry);
 	record.stop();
 }
 

@@ -2,7 +2,7 @@
 // A dock built with recording callbacks, and the dock's controls for the tests to reach.
 
 #include "common/records.h"
-#include "dock/text_dock.h"
+#include "dock/control_dock.h"
 #include "dock/text_input.h"
 
 #include <QCheckBox>

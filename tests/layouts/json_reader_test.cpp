@@ -1,6 +1,7 @@
+#include "common/json_cursor.h"
+#include "common/json_reader.h"
 #include "layouts/json_builders.h"
-#include "layouts/json_cursor.h"
-#include "layouts/json_reader.h"
+#include "layouts/layout_document.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "layouts/fs_fixtures.h"
 #include "layouts/json_builders.h"
-#include "layouts/json_reader.h"
+#include "layouts/layout_document.h"
 #include "layouts/layout_files.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "capture/keys_text.h"
+#include "core/keys_text.h"
 
 #include "common/text.h"
 
@@ -128,6 +128,11 @@ std::optional<TextFrame> type_from_key(KeysText &text, const KeyEvent &event, co
 TextFrame keys_text_frame(const KeysText &text, bool mask)
 {
 	return frame(text, "type", {}, mask);
+}
+
+void clear_keys_text(KeysText &text)
+{
+	text.code_points.clear();
 }
 
 } // namespace clackery

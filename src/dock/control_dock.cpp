@@ -1,4 +1,4 @@
-#include "dock/text_dock.h"
+#include "dock/control_dock.h"
 
 #include "common/qt_text.h"
 #include "dock/text_input.h"

@@ -1,12 +1,8 @@
-#include "core/keys_state.h"
+#include "core/key_events.h"
 
-#include "capture/keys_text.h"
-#include "core/dock_access.h"
-#include "core/module_state.h"
-#include "core/runtime_state.h"
-#include "core/settings.h"
+#include "core/dock_host.h"
+#include "core/keys_text.h"
 #include "core/text_relay.h"
-#include "core/totals.h"
 #include "delivery/emit.h"
 #include "layouts/text_layout.h"
 
@@ -16,8 +12,6 @@
 
 namespace clackery {
 namespace {
-
-KeysText keys_text;
 
 OBSDataAutoRelease key_payload(const KeyEvent &event)
 {
@@ -34,49 +28,34 @@ OBSDataAutoRelease key_payload(const KeyEvent &event)
 	return payload;
 }
 
-bool capturing()
+bool capturing(const Core &core)
 {
-	return is_running() && !runtime_state().paused;
+	return core.running && !core.runtime.paused;
 }
 
 } // namespace
 
-HeldKeys &held_keys()
+void emit_key_event(Core &core, const KeyEvent &event, bool conceal)
 {
-	static HeldKeys keys;
-	return keys;
-}
-
-TextFrame keys_text_frame(bool mask)
-{
-	return clackery::keys_text_frame(keys_text, mask);
-}
-
-void clear_keys_text()
-{
-	keys_text.code_points.clear();
-}
-
-void emit_key_event(const KeyEvent &event, bool conceal)
-{
-	if (!capturing())
+	if (!capturing(core))
 		return;
-	const bool mask = obs_data_get_bool(settings(), "mask");
+	obs_data_t *settings = core.settings.data;
+	const bool mask = obs_data_get_bool(settings, "mask");
 	OBSDataAutoRelease payload = key_payload(mask || conceal ? masked(event) : event);
 	if (emit_overlay_event("key", payload, true))
-		++delivery_counters().sent;
+		++core.totals.sent;
 
 	// Sending may have run anything on this thread; look again before typing.
-	if (!capturing())
+	if (!capturing(core))
 		return;
 	KeyTypingContext context;
-	context.keys_mode = std::string(obs_data_get_string(settings(), "text_source")) == "keys";
-	context.dock_has_text = dock_has_text();
+	context.keys_mode = std::string(obs_data_get_string(core.settings.data, "text_source")) == "keys";
+	context.dock_has_text = dock_has_text(core);
 	context.mask = mask;
 	context.layout = &text_layout();
 	context.conceal = conceal;
-	if (const auto frame = type_from_key(keys_text, event, context))
-		send_text_frame(*frame);
+	if (const auto frame = type_from_key(core.keys_text, event, context))
+		send_text_frame(core, *frame);
 }
 
 } // namespace clackery

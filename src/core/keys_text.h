@@ -32,5 +32,6 @@ std::optional<TextFrame> type_from_key(KeysText &text, const KeyEvent &event, co
 
 // The text alone as a frame (op "type", nothing committed), caret at the end.
 TextFrame keys_text_frame(const KeysText &text, bool mask);
+void clear_keys_text(KeysText &text);
 
 } // namespace clackery

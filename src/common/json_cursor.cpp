@@ -1,4 +1,4 @@
-#include "layouts/json_cursor.h"
+#include "common/json_cursor.h"
 
 #include "common/text.h"
 

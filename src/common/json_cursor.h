@@ -1,7 +1,7 @@
 #pragma once
 // The primitives of our strict JSON reader for shipped data files. They throw JsonError on
-// any deviation; only the document readers of this folder call them, and those catch it, so
-// the error never leaves the layouts code.
+// any deviation; only the document readers (json_reader.h, layouts/layout_document.h) call
+// them, and those catch it, so the error never leaves a reader.
 
 #include <cstddef>
 #include <stdexcept>

@@ -1,24 +1,16 @@
 #pragma once
-// Readers for the module's own JSON data files: layouts, and the display names of skins and
-// sound packs. They build no tree, keep only what they need and refuse everything else whole:
-// a refused document gives an empty result, never an exception.
-
-#include "common/records.h"
+// The module's strict reader for its own JSON data files (its primitives are in json_cursor.h)
+// and the display-name documents of skins and sound packs read with it. Readers build no tree,
+// keep only what they need and refuse everything else whole: a refused document gives an empty
+// result, never an exception.
 
 #include <cstddef>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace clackery {
 
-constexpr std::size_t kMaxLayoutDocumentBytes = 0x100000;
-constexpr std::size_t kMaxLayoutEntries = 512;
 constexpr std::size_t kMaxDisplayNameDocumentBytes = 0x10000;
-
-// Every key with a non-empty "code" from rows[].keys[], in document order. Empty when the
-// document is refused (malformed, too large, a code twice, more than 512 keys).
-std::vector<LayoutEntry> read_layout_document(std::string_view text);
 
 struct DisplayNameDocument {
 	bool ok = false;
