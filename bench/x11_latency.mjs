@@ -1,6 +1,7 @@
 // X11 capture in the real OBS, end to end: from a key sent through XTest to the "key" vendor
-// event at a real obs-websocket client, median and 99th percentile; then the idle CPU of the
-// capture thread. Prints figures; asserts nothing.
+// event at a real obs-websocket client, median and 99th percentile, and the same for mouse
+// buttons with the mouse option on (the "mouse" event); then the idle CPU of the capture thread
+// with the option off and on, the pointer still. Prints figures; asserts nothing.
 //
 // Method: a small XTest client (x11_key_sender) sends one key at a time and answers with the
 // wall-clock time at which it sent it; the client notes the wall-clock time at which the event
@@ -11,6 +12,8 @@
 // vendor event was handed to obs-websocket, carries the emission time "at" and splits capture to
 // client into our part (capture to emission, on OBS's UI thread) and the host's (obs-websocket's
 // threads, loopback TCP and this client).
+//
+// Buttons are the side buttons (X 8 and 9, back and forward), which do nothing in OBS's window.
 //
 // Run: cmake --build build --target bench_x11_latency   (KEYS=2000 per pass, IDLE_SECONDS=60)
 
@@ -48,13 +51,14 @@ async function pause(ms) {
 // second one that never asks anything, as an overlay page listens. On a connection that has just
 // had a reply, obs-websocket (no TCP_NODELAY) holds the next event until the client's delayed
 // ACK, some 40 ms.
-const obs = await startObs({ subscribe: EventSubscription.None });
+// Test requests (CLACKERY_TEST_HOOKS alone keeps the real capture) switch the mouse on and off.
+const obs = await startObs({ subscribe: EventSubscription.None, env: { CLACKERY_TEST_HOOKS: '1' } });
 const receiver = new OBSWebSocket();
 try {
   await receiver.connect(`ws://127.0.0.1:${obs.port}`, undefined, { eventSubscriptions: EventSubscription.Vendors });
   let arrived = null;
   receiver.on('VendorEvent', (event) => {
-    if (event.vendorName === 'clackery' && event.eventType === 'key' && arrived) {
+    if (event.vendorName === 'clackery' && (event.eventType === 'key' || event.eventType === 'mouse') && arrived) {
       const resolve = arrived;
       arrived = null;
       resolve({ at: nowMs(), data: event.eventData });
@@ -69,8 +73,13 @@ try {
 
   // Each spacing twice: with OBS's preview, and without it. Under Xvfb the preview is drawn in
   // software on the same two cores (a streamer's GPU draws it), and its bursts delay every
-  // thread's wake-up, the X server's included.
-  for (const [gap, preview] of GAPS_MS.flatMap((g) => [[g, true], [g, false]])) {
+  // thread's wake-up, the X server's included. Then the mouse's side buttons, preview off.
+  const passes = GAPS_MS.flatMap((g) => [[g, true, false], [g, false, false]]).concat([[GAPS_MS[0], false, true]]);
+  for (const [gap, preview, buttons] of passes) {
+    if (buttons) {
+      await obs.callVendor('clackery', 'test_set_overlay_options', { mouse: true });
+      await sleep(300);
+    }
     await obs.callVendor('clackery_test', 'set_preview', { enabled: preview });
     const endToEnd = [];
     const toCapture = [];
@@ -78,16 +87,16 @@ try {
     const received = [];
     await obs.callVendor('clackery_test', 'clear_browser_events');
     for (let i = 0; i < KEYS; i++) {
-      const keycode = KEYCODES[i % KEYCODES.length];
+      const keycode = buttons ? `b${8 + (i % 2)}` : KEYCODES[i % KEYCODES.length];
       for (const down of [true, false]) {
         const event = new Promise((resolve, reject) => {
           arrived = resolve;
-          setTimeout(() => reject(new Error(`no key event for keycode ${keycode}`)), 5000).unref();
+          setTimeout(() => reject(new Error(`no event for ${keycode}`)), 5000).unref();
         });
         sender.stdin.write(`${keycode} ${down ? 1 : 0}\n`);
         const [sentUs] = (await lines.next()).value.split(' ').map(Number);
         const { at, data } = await event;
-        if (data.down !== down) throw new Error(`a key event out of step: ${JSON.stringify(data)}`);
+        if (data.down !== down) throw new Error(`an event out of step: ${JSON.stringify(data)}`);
         const sent = sentUs / 1000;
         endToEnd.push(at - sent);
         toCapture.push(data.t - sent);
@@ -96,24 +105,31 @@ try {
         await pause(gap);
       }
     }
-    console.log(`\nX11 capture latency, keys ${gap} ms apart, ${KEYS} keys (${endToEnd.length} presses and releases), ` +
+    const what = buttons ? 'mouse buttons' : 'keys';
+    console.log(`\nX11 capture latency, ${what} ${gap} ms apart, ${KEYS} ${what} (${endToEnd.length} presses and releases), ` +
       `real OBS under Xvfb, preview ${preview ? 'on' : 'off'}:`);
     print(`XTest send -> client event`, endToEnd);
     print('XTest send -> capture', toCapture);
     print('capture -> client event', toClient);
-    const emittedAt = new Map((await browserEnvelopes(obs)).filter((e) => e.kind === 'key').map((e) => [e.seq, e.at]));
+    const emittedAt = new Map((await browserEnvelopes(obs)).filter((e) => e.kind === 'key' || e.kind === 'mouse')
+      .map((e) => [e.seq, e.at]));
     const matched = received.filter((r) => emittedAt.has(r.seq));
     print('  capture -> emission (ours)', matched.map((r) => emittedAt.get(r.seq) - r.t));
     print('  emission -> client (host, client)', matched.map((r) => r.at - emittedAt.get(r.seq)));
   }
   sender.stdin.end();
 
-  const before = threadCpuSeconds(obs.obs.pid, 'clackery-hook');
-  if (!before) throw new Error('no clackery-hook thread');
-  await sleep(IDLE_SECONDS * 1000);
-  const seconds = threadCpuSeconds(obs.obs.pid, 'clackery-hook').seconds - before.seconds;
-  console.log(`\nIdle capture thread (tid ${before.tid}) over ${IDLE_SECONDS} s, capture resumed, no keys: ` +
-    `${seconds.toFixed(2)} s of CPU = ${((seconds / IDLE_SECONDS) * 100).toFixed(3)} % of one core`);
+  // Idle: capture resumed, no keys, the pointer still; the mouse off, then on.
+  for (const mouse of [false, true]) {
+    await obs.callVendor('clackery', 'test_set_overlay_options', { mouse });
+    await sleep(300);
+    const before = threadCpuSeconds(obs.obs.pid, 'clackery-hook');
+    if (!before) throw new Error('no clackery-hook thread');
+    await sleep(IDLE_SECONDS * 1000);
+    const seconds = threadCpuSeconds(obs.obs.pid, 'clackery-hook').seconds - before.seconds;
+    console.log(`\nIdle capture thread (tid ${before.tid}) over ${IDLE_SECONDS} s, capture resumed, no keys, mouse ` +
+      `${mouse ? 'on' : 'off'}: ${seconds.toFixed(2)} s of CPU = ${((seconds / IDLE_SECONDS) * 100).toFixed(3)} % of one core`);
+  }
   await obs.stop();
 } finally {
   await receiver.disconnect().catch(() => {});

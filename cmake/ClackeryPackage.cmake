@@ -1,9 +1,13 @@
 # A .deb of the module and its data for the host it was built against: `cpack` in the build
 # folder puts it in package/ there. A Qt 5 module runs only in OBS 29 and a Qt 6 one only in
-# OBS 30 and later, so each package names its host.
+# OBS 30 and later, so each package names its host. OBS 32 and later refuse a module that
+# declares a newer libobs than their own, and a module declares the libobs of its headers.
 if(CLACKERY_QT_MAJOR STREQUAL "5")
   set(clackery_obs_range "obs-studio (>= 29), obs-studio (<< 30)")
   set(clackery_host_tag obs29)
+elseif(libobs_VERSION_MAJOR GREATER_EQUAL 32)
+  set(clackery_obs_range "obs-studio (>= ${libobs_VERSION_MAJOR}.${libobs_VERSION_MINOR})")
+  set(clackery_host_tag obs${libobs_VERSION_MAJOR})
 else()
   set(clackery_obs_range "obs-studio (>= 30)")
   set(clackery_host_tag obs30)

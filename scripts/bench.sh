@@ -41,6 +41,9 @@ say "hostile load for $hostile_seconds s"
 say "overlay page: 1000 key events/s in Chromium"
 (cd "$ROOT" && node tests/page/bench_page.mjs --json "$OUT/page.json")
 
+say "overlay page: 1000 mixed key, mouse button and wheel events/s, the mouse drawn"
+(cd "$ROOT" && node tests/page/bench_page.mjs --mouse --json "$OUT/page-mouse.json")
+
 say "key latency, burst, memory, idle CPU"
 (cd "$ROOT" && node bench/host_bench.mjs --tick-json "$OUT/tick.json" --hostile-json "$OUT/hostile.json" \
 	--page-json "$OUT/page.json" ${quick[@]+"${quick[@]}"})
@@ -57,4 +60,7 @@ WINE_BUILD_DIR=$ROOT/build-wine
 cmake -S "$ROOT" -B "$WINE_BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	-DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchains/mingw-w64-x86_64.cmake" >/dev/null
 cmake --build "$WINE_BUILD_DIR" --target bench_hook_latency
+
+say "the mouse's raw input on the Windows hook thread under Wine, a 1000 Hz mouse moving"
+cmake --build "$WINE_BUILD_DIR" --target bench_raw_mouse
 WINEPREFIX="$WINE_BUILD_DIR/wine-prefix" wineserver -w

@@ -9,12 +9,12 @@
 # the schema) and the parts of it that run anywhere are tested.
 ensure_packages cmake ninja-build googletest g++-mingw-w64-x86-64-posix wine wine64 libobs-dev libsimde-dev \
 	qt6-base-dev
-source "$ROOT/scripts/lib/obs30_root.sh"
-ensure_obs30_root
+source "$ROOT/scripts/lib/host_root.sh"
+ensure_root obs30
 WINE_BUILD_DIR=$ROOT/build-wine
 cmake -S "$ROOT" -B "$WINE_BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	-DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchains/mingw-w64-x86_64.cmake" \
-	-DCLACKERY_CHECK_OBS30_INCLUDE="$OBS30_ROOT/usr/include/obs" >/dev/null
+	-DCLACKERY_CHECK_OBS30_INCLUDE="$(root_dir obs30)/usr/include/obs" >/dev/null
 cmake --build "$WINE_BUILD_DIR" -j"$(nproc)"
 (cd "$WINE_BUILD_DIR" && ctest -j2 --output-on-failure --timeout 300)
 # The prefix's wineserver lingers a few seconds after its last program; let it end here.

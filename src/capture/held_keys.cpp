@@ -1,7 +1,6 @@
 #include "capture/held_keys.h"
 
 namespace clackery {
-namespace {
 
 Modifiers held_modifiers(const HeldKeys &held)
 {
@@ -10,8 +9,6 @@ Modifiers held_modifiers(const HeldKeys &held)
 		add_modifier(mods, entry.first);
 	return mods;
 }
-
-} // namespace
 
 std::optional<KeyEvent> update_held_keys(HeldKeys &held, const KeyRecord &record, KeyTally &tally)
 {

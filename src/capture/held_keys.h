@@ -36,6 +36,9 @@ struct KeyTally {
 	std::uint64_t repeated = 0; // presses of a key already held (auto-repeat)
 };
 
+// The modifiers of the keys held now.
+Modifiers held_modifiers(const HeldKeys &held);
+
 // The event for one record, or none for an unnamed key, a repeat or a release never pressed.
 std::optional<KeyEvent> update_held_keys(HeldKeys &held, const KeyRecord &record, KeyTally &tally);
 

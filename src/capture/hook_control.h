@@ -22,7 +22,8 @@ struct KeyRing;
 #ifdef _WIN32
 // The system keeps the thread's message queue; only the hook handle is ours.
 struct OsHookState {
-	void *hook = nullptr; // HHOOK, hook thread only
+	void *hook = nullptr;         // HHOOK, hook thread only
+	void *mouse_window = nullptr; // HWND of the mouse's raw input, hook thread only; null while off
 };
 #else
 class KeyBackend;
@@ -51,6 +52,11 @@ struct HookControl {
 	std::atomic<bool> stop_requested{false};
 	std::atomic<std::uint32_t> thread_id{0};
 	std::atomic<std::uint32_t> last_error{0};
+	// Whether mouse buttons and the wheel are captured too; written by the UI thread, which then
+	// asks the hook thread to follow it (WM_CLACKERY_MOUSE).
+	std::atomic<bool> mouse_wanted{false};
+	// Whether the hook thread has the mouse selected or registered now; written by that thread.
+	std::atomic<bool> mouse_active{false};
 	OsHookState os;
 	// Set by start_hook_thread: how the ring's destructor ends a thread that still runs, without
 	// the ring knowing the hook thread.

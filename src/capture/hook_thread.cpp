@@ -41,6 +41,8 @@ void run_message_loop(KeyRing &ring)
 		}
 		if (message.id == WM_CLACKERY_TEST_KEY)
 			handle_test_key(ring, message);
+		else if (message.id == WM_CLACKERY_MOUSE && control.install_os_hook)
+			os::follow_mouse_wanted(ring);
 	}
 }
 
@@ -56,6 +58,8 @@ void hook_thread_main(KeyRing &ring)
 	const bool installed = ok && control.install_os_hook;
 	if (installed)
 		ok = os::install_capture(ring, error);
+	if (installed && ok)
+		os::follow_mouse_wanted(ring);
 
 	control.last_error.store(error, std::memory_order_release);
 	control.hook_running.store(ok, std::memory_order_release);
@@ -153,6 +157,22 @@ bool post_test_key(KeyRing &ring, const KeyRecord &record)
 		return false;
 	const std::uint64_t word = ring.capture_word.load(std::memory_order_acquire);
 	return os::post_message(control, id, ThreadMessage{WM_CLACKERY_TEST_KEY, *wparam, word});
+}
+
+void set_mouse_capture(KeyRing &ring, bool on)
+{
+	HookControl &control = ring.hook;
+	if (control.mouse_wanted.exchange(on, std::memory_order_acq_rel) == on)
+		return;
+	// A thread that is not running picks the wish up when it starts.
+	const std::uint32_t id = control.thread_id.load(std::memory_order_acquire);
+	if (id != 0 && !control.stop_requested.load(std::memory_order_acquire))
+		os::post_message(control, id, ThreadMessage{WM_CLACKERY_MOUSE, 0, 0});
+}
+
+bool mouse_capture_active(const KeyRing &ring)
+{
+	return ring.hook.mouse_active.load(std::memory_order_acquire);
 }
 
 bool hook_running(const KeyRing &ring)

@@ -23,6 +23,14 @@ void stop_hook_thread(KeyRing &ring);
 // scancode is above 0xFFFF or the vk above 255.
 bool post_test_key(KeyRing &ring, const KeyRecord &record);
 
+// Captures mouse buttons and wheel notches beside the keys, or stops; nothing of the mouse is
+// registered with the system while off. Takes effect on the hook thread shortly after; kept
+// across a restart of the thread. Movement is never captured.
+void set_mouse_capture(KeyRing &ring, bool on);
+
+// Whether the hook thread captures the mouse now (it follows set_mouse_capture shortly after).
+bool mouse_capture_active(const KeyRing &ring);
+
 bool hook_running(const KeyRing &ring);
 std::uint32_t hook_last_error(const KeyRing &ring);
 

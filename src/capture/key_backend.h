@@ -17,6 +17,9 @@ public:
 	// On the hook thread: reads what waits and hands each transition to record_captured_key.
 	// False when the source is lost, with a Windows-style error code in `error`.
 	virtual bool dispatch(KeyRing &ring, std::uint32_t &error) = 0;
+	// On the hook thread: starts or stops delivering mouse buttons and wheel notches beside the
+	// keys. False when the source cannot (it then delivers none).
+	virtual bool set_mouse(bool on) { return !on; }
 };
 
 using KeyBackendFactory = std::unique_ptr<KeyBackend> (*)(std::uint32_t &error);

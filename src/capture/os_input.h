@@ -24,6 +24,10 @@ std::uint32_t current_thread_id();
 // On the hook thread: installs the system-wide key capture that feeds `ring`.
 bool install_capture(KeyRing &ring, std::uint32_t &error);
 void remove_capture(KeyRing &ring);
+// On the hook thread, once capture is installed and at each WM_CLACKERY_MOUSE: captures mouse
+// buttons and the wheel exactly while HookControl::mouse_wanted says so. Removing the capture
+// removes the mouse's too.
+void follow_mouse_wanted(KeyRing &ring);
 
 // Blocks until a message arrives; system key captures are delivered on this thread meanwhile.
 // Before each wait it raises the ring's wake for the records stored so far.

@@ -110,6 +110,16 @@ bool install_capture(KeyRing &ring, std::uint32_t &error)
 void remove_capture(KeyRing &ring)
 {
 	ring.hook.os.backend.reset();
+	ring.hook.mouse_active.store(false, std::memory_order_release);
+}
+
+void follow_mouse_wanted(KeyRing &ring)
+{
+	if (!ring.hook.os.backend)
+		return;
+	const bool wanted = ring.hook.mouse_wanted.load(std::memory_order_acquire);
+	const bool selected = ring.hook.os.backend->set_mouse(wanted);
+	ring.hook.mouse_active.store(wanted && selected, std::memory_order_release);
 }
 
 WaitResult wait_message(HookControl &control, ThreadMessage &message, std::uint32_t &error)

@@ -2,6 +2,7 @@
 // calls on the installing thread while it takes its messages (PeekMessageW).
 
 #include "capture/key_message.h"
+#include "capture/mouse_input_win.h"
 #include "capture/os_input.h"
 #include "capture/ring.h"
 
@@ -18,6 +19,7 @@ LRESULT CALLBACK low_level_keyboard_proc(int code, WPARAM wParam, LPARAM lParam)
 {
 	if (code == HC_ACTION) {
 		if (KeyRing *ring = hook_thread_ring()) {
+			take_waiting_raw_mouse(ring->hook.os);
 			const auto *info = reinterpret_cast<const KBDLLHOOKSTRUCT *>(lParam);
 			record_captured_key(*ring, record_from_hook(info->vkCode, info->scanCode, info->flags));
 		}
@@ -59,6 +61,8 @@ bool install_capture(KeyRing &ring, std::uint32_t &error)
 
 void remove_capture(KeyRing &ring)
 {
+	close_mouse_input(ring.hook.os);
+	ring.hook.mouse_active.store(false, std::memory_order_release);
 	if (ring.hook.os.hook) {
 		UnhookWindowsHookEx(static_cast<HHOOK>(ring.hook.os.hook));
 		ring.hook.os.hook = nullptr;
@@ -68,8 +72,15 @@ void remove_capture(KeyRing &ring)
 WaitResult wait_message(HookControl &, ThreadMessage &message, std::uint32_t &error)
 {
 	MSG msg;
-	// Sent messages, the system hook's calls among them, are handled inside PeekMessageW.
-	while (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+	// Sent messages, the system hook's calls among them, are handled inside PeekMessageW; posted
+	// ones for a window of this thread (raw input) go to its procedure.
+	for (;;) {
+		if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+			if (msg.hwnd == nullptr)
+				break;
+			DispatchMessageW(&msg);
+			continue;
+		}
 		// The keys the hook stored wake the consumer here, once the hook has returned: waking
 		// is a system call, which the system's input should not wait for.
 		if (KeyRing *ring = hook_thread_ring())

@@ -36,14 +36,6 @@ std::optional<double> settled_after(const PrivacyView &privacy, double t)
 	return std::nullopt;
 }
 
-Modifiers held_modifiers(const HeldKeys &held)
-{
-	Modifiers mods;
-	for (const auto &entry : held)
-		add_modifier(mods, entry.first);
-	return mods;
-}
-
 void start_hold(PrivacyGate &gate, const KeyEvent &event, const PrivacyView &privacy, std::uint64_t now_ms)
 {
 	if (!detects_focus(privacy.now) || !may_move_focus(event))

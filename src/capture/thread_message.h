@@ -8,6 +8,8 @@ namespace clackery {
 
 constexpr std::uint32_t WM_QUIT_MESSAGE = 0x0012;      // WM_QUIT
 constexpr std::uint32_t WM_CLACKERY_TEST_KEY = 0x8029; // WM_APP + 41
+// Mouse capture is to follow HookControl::mouse_wanted (selected or registered only while on).
+constexpr std::uint32_t WM_CLACKERY_MOUSE = 0x802A; // WM_APP + 42
 
 struct ThreadMessage {
 	std::uint32_t id = 0;

@@ -1,10 +1,13 @@
 // XInput 2.1 raw key events through XCB. Raw events reach every client that selects them on the
 // root window, whichever window has the focus, carry the keycode before any keymap, and come
-// without auto-repeat.
+// without auto-repeat. Raw button events join them while the mouse is wanted: buttons 1-3, 8 and
+// 9, and 4-7, which are the wheel's notches (the server turns smooth scrolling into them). Motion
+// is never selected.
 
 #include "capture/x11_key_source.h"
 
 #include "capture/capture_log.h"
+#include "capture/mouse_records.h"
 #include "capture/os_input.h"
 #include "capture/x11_connection.h"
 #include "capture/x11_keymap.h"
@@ -13,6 +16,8 @@
 
 namespace clackery {
 namespace {
+
+bool select_raw_events(xcb_connection_t *connection, bool mouse, std::uint8_t &x_error);
 
 class X11KeySource : public KeyBackend {
 public:
@@ -46,8 +51,17 @@ private:
 		if ((event.response_type & 0x7F) != XCB_GE_GENERIC)
 			return;
 		const auto &generic = reinterpret_cast<const xcb_ge_generic_event_t &>(event);
-		if (generic.extension != xi_opcode_ ||
-		    (generic.event_type != XCB_INPUT_RAW_KEY_PRESS && generic.event_type != XCB_INPUT_RAW_KEY_RELEASE))
+		if (generic.extension != xi_opcode_)
+			return;
+		if (generic.event_type == XCB_INPUT_RAW_BUTTON_PRESS ||
+		    generic.event_type == XCB_INPUT_RAW_BUTTON_RELEASE) {
+			const auto &raw = reinterpret_cast<const xcb_input_raw_button_press_event_t &>(event);
+			if (const auto record =
+				record_from_x11_button(raw.detail, generic.event_type == XCB_INPUT_RAW_BUTTON_PRESS))
+				record_captured_key(ring, *record);
+			return;
+		}
+		if (generic.event_type != XCB_INPUT_RAW_KEY_PRESS && generic.event_type != XCB_INPUT_RAW_KEY_RELEASE)
 			return;
 		const auto &raw = reinterpret_cast<const xcb_input_raw_key_press_event_t &>(event);
 		const std::optional<HookKey> key = hook_key_from_x11(raw.detail);
@@ -60,6 +74,27 @@ private:
 		record.extended = key->extended;
 		record.down = generic.event_type == XCB_INPUT_RAW_KEY_PRESS;
 		record_captured_key(ring, record);
+	}
+
+	bool set_mouse(bool on) override
+	{
+		std::uint8_t x_error = 0;
+		const bool selected = select_raw_events(connection_.get(), on, x_error);
+		// Waiting for the answer may have read events into XCB's queue, where poll would not
+		// see them: hand them on now.
+		if (KeyRing *ring = hook_thread_ring()) {
+			while (xcb_generic_event_t *event = xcb_poll_for_queued_event(connection_.get())) {
+				const XcbPointer<xcb_generic_event_t> owned(event);
+				handle(*event, *ring);
+			}
+		}
+		if (selected)
+			return true;
+		capture_warning("mouse capture unavailable: the X server refused raw button events (X error %u)",
+				static_cast<unsigned>(x_error));
+		// Keys alone again, whatever the refusal left selected.
+		select_raw_events(connection_.get(), false, x_error);
+		return false;
 	}
 
 	XcbConnection connection_;
@@ -93,15 +128,18 @@ bool has_xinput_2_1(xcb_connection_t *connection, std::uint8_t &opcode)
 	return version && (version->major_version > 2 || (version->major_version == 2 && version->minor_version >= 1));
 }
 
-// Raw key presses and releases of every master device, on every screen's root window.
-bool select_raw_keys(xcb_connection_t *connection, std::uint8_t &x_error)
+// Raw key presses and releases of every master device, on every screen's root window, and with
+// `mouse` raw button presses and releases as well. Each call replaces what was selected before.
+bool select_raw_events(xcb_connection_t *connection, bool mouse, std::uint8_t &x_error)
 {
-	struct RawKeyMask {
+	struct RawEventMask {
 		xcb_input_event_mask_t head;
 		std::uint32_t bits;
 	};
-	const RawKeyMask mask{{XCB_INPUT_DEVICE_ALL_MASTER, 1},
-			      XCB_INPUT_XI_EVENT_MASK_RAW_KEY_PRESS | XCB_INPUT_XI_EVENT_MASK_RAW_KEY_RELEASE};
+	std::uint32_t bits = XCB_INPUT_XI_EVENT_MASK_RAW_KEY_PRESS | XCB_INPUT_XI_EVENT_MASK_RAW_KEY_RELEASE;
+	if (mouse)
+		bits |= XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS | XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_RELEASE;
+	const RawEventMask mask{{XCB_INPUT_DEVICE_ALL_MASTER, 1}, bits};
 	for (auto roots = xcb_setup_roots_iterator(xcb_get_setup(connection)); roots.rem > 0; xcb_screen_next(&roots)) {
 		const xcb_void_cookie_t cookie =
 		    xcb_input_xi_select_events_checked(connection, roots.data->root, 1, &mask.head);
@@ -143,7 +181,7 @@ std::unique_ptr<KeyBackend> open_x11_key_backend_for(const char *display, const 
 		return nullptr;
 	}
 	std::uint8_t x_error = 0;
-	if (!select_raw_keys(connection.get(), x_error)) {
+	if (!select_raw_events(connection.get(), false, x_error)) {
 		capture_warning("key capture unavailable: the X server refused raw key events (X error %u)",
 				static_cast<unsigned>(x_error));
 		error = ERROR_CODE_ACCESS_DENIED;

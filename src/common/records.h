@@ -29,6 +29,7 @@ struct OverlayOptions {
 	bool sound = true;
 	bool mask = false;
 	bool kana = false;
+	bool mouse = false; // the mouse's buttons and wheel beside the keyboard
 	std::int32_t sound_volume = 30;
 	std::string sound_pack = "shizuka";
 	std::string text_font;

@@ -4,6 +4,7 @@
 // gate and the sound pack table stay statics of their own subsystems.
 
 #include "capture/held_keys.h"
+#include "capture/mouse_events.h"
 #include "capture/privacy_gate.h"
 #include "capture/privacy_watch.h"
 #include "capture/wake_signal.h"
@@ -34,7 +35,7 @@ struct RuntimeState {
 
 // Delivery counters of the UI thread, counted from load and never reset.
 struct DeliveryCounters {
-	std::uint64_t sent = 0;        // key events delivered
+	std::uint64_t sent = 0;        // key, mouse button and wheel events delivered
 	std::uint64_t unknown = 0;     // key records without a code name
 	std::uint64_t repeated = 0;    // presses of a key already held
 	std::uint64_t text_sent = 0;   // text frames delivered
@@ -64,6 +65,8 @@ struct Core {
 
 	// Keys held and text typed through the keys, as the tick has seen them.
 	HeldKeys held_keys;
+	// Mouse buttons held, as the events sent so far say; forgotten with the held keys.
+	HeldButtons held_buttons{};
 	KeysText keys_text;
 	CorePrivacy privacy;
 	// The dock's field held text at its last change: its emptying must reach the page.

@@ -13,18 +13,39 @@
 namespace clackery {
 namespace {
 
+void set_mods(obs_data_t *payload, const Modifiers &held)
+{
+	OBSDataAutoRelease mods = obs_data_create();
+	obs_data_set_bool(mods, "ctrl", held.ctrl);
+	obs_data_set_bool(mods, "shift", held.shift);
+	obs_data_set_bool(mods, "alt", held.alt);
+	obs_data_set_bool(mods, "win", held.win);
+	obs_data_set_obj(payload, "mods", mods);
+}
+
 OBSDataAutoRelease key_payload(const KeyEvent &event)
 {
 	OBSDataAutoRelease payload = obs_data_create();
 	obs_data_set_string(payload, "code", event.code);
 	obs_data_set_bool(payload, "down", event.down);
 	obs_data_set_double(payload, "t", event.t);
-	OBSDataAutoRelease mods = obs_data_create();
-	obs_data_set_bool(mods, "ctrl", event.mods.ctrl);
-	obs_data_set_bool(mods, "shift", event.mods.shift);
-	obs_data_set_bool(mods, "alt", event.mods.alt);
-	obs_data_set_bool(mods, "win", event.mods.win);
-	obs_data_set_obj(payload, "mods", mods);
+	set_mods(payload, event.mods);
+	return payload;
+}
+
+// {"button", "down", "t", "mods"} or {"dx", "dy", "t", "mods"}.
+OBSDataAutoRelease mouse_payload(const MouseEvent &event)
+{
+	OBSDataAutoRelease payload = obs_data_create();
+	if (event.kind == RecordKind::button) {
+		obs_data_set_int(payload, "button", event.button);
+		obs_data_set_bool(payload, "down", event.down);
+	} else {
+		obs_data_set_int(payload, "dx", event.dx);
+		obs_data_set_int(payload, "dy", event.dy);
+	}
+	obs_data_set_double(payload, "t", event.t);
+	set_mods(payload, event.mods);
 	return payload;
 }
 
@@ -34,6 +55,16 @@ bool capturing(const Core &core)
 }
 
 } // namespace
+
+void emit_mouse_event(Core &core, const MouseEvent &event)
+{
+	if (!capturing(core))
+		return;
+	const bool mask = obs_data_get_bool(core.settings.data, "mask");
+	OBSDataAutoRelease payload = mouse_payload(mask ? masked(event) : event);
+	if (emit_overlay_event(event.kind == RecordKind::button ? "mouse" : "wheel", payload, true))
+		++core.totals.sent;
+}
 
 void emit_key_event(Core &core, const KeyEvent &event, bool conceal)
 {

@@ -149,6 +149,7 @@ void shutdown_module()
 	stop_ring_wake(core); // the hook thread is joined: nothing is inside the wake
 	stop_privacy_watcher(core);
 	core.held_keys.clear();
+	core.held_buttons = {};
 	clear_keys_text(core.keys_text);
 	// The host's interrupt handler may shut down from inside a request's work on this thread (a
 	// dock grab, a settings save): that work resumes after this returns, so what it uses is
@@ -208,6 +209,8 @@ bool load_module()
 	set_capture_log_sink([](const char *line) { log_line(LOG_WARNING, "%s", line); });
 	// Without it keys still leave, at the tick.
 	start_ring_wake(core);
+	// The thread registers the mouse as it starts when the option is on, and only then.
+	set_mouse_capture(key_ring(), obs_data_get_bool(core.settings.data, "mouse"));
 	const bool hook_ok = start_hook_thread(key_ring(), !core.test_without_os_hook);
 	// Capture opens only once the user resumes.
 	bump_generation(key_ring(), !state.paused);

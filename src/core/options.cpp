@@ -1,5 +1,7 @@
 #include "core/options.h"
 
+#include "capture/hook_thread.h"
+#include "capture/ring.h"
 #include "common/ids.h"
 #include "common/obs_util.h"
 #include "core/catalogues.h"
@@ -64,9 +66,9 @@ bool acceptable(const Core &core, const OverlayOptions &options, const std::stri
 bool same_options(const OverlayOptions &a, const OverlayOptions &b)
 {
 	return a.mode == b.mode && a.layout == b.layout && a.skin == b.skin && a.shortcuts == b.shortcuts &&
-	       a.speed == b.speed && a.sound == b.sound && a.kana == b.kana && a.sound_volume == b.sound_volume &&
-	       a.sound_pack == b.sound_pack && a.text_font == b.text_font && a.text_lines == b.text_lines &&
-	       a.text_font_size == b.text_font_size && a.text_width == b.text_width &&
+	       a.speed == b.speed && a.sound == b.sound && a.kana == b.kana && a.mouse == b.mouse &&
+	       a.sound_volume == b.sound_volume && a.sound_pack == b.sound_pack && a.text_font == b.text_font &&
+	       a.text_lines == b.text_lines && a.text_font_size == b.text_font_size && a.text_width == b.text_width &&
 	       a.text_direction == b.text_direction;
 }
 
@@ -85,6 +87,7 @@ void write_settings(Core &core, const OverlayOptions &options, const std::string
 	obs_data_set_bool(data, "speed", options.speed);
 	obs_data_set_bool(data, "sound", options.sound);
 	obs_data_set_bool(data, "kana", options.kana);
+	obs_data_set_bool(data, "mouse", options.mouse);
 	obs_data_set_int(data, "sound_volume", options.sound_volume);
 	obs_data_set_string(data, "sound_pack", options.sound_pack.c_str());
 	obs_data_set_string(data, "text_source", source.c_str());
@@ -141,6 +144,11 @@ bool apply_options(Core &core, const OverlayOptions &requested, const std::strin
 	if (layout_changed)
 		close_capture_and_forget_keys(core);
 	write_settings(core, options, source, color);
+	if (options.mouse != current.mouse) {
+		// Buttons held while it changes would otherwise stay lit or be released unseen.
+		core.held_buttons = {};
+		set_mouse_capture(key_ring(), options.mouse);
+	}
 	if (layout_changed)
 		install_text_layout(std::move(layout));
 	if (source_changed || layout_changed)

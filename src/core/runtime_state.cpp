@@ -58,6 +58,7 @@ void close_capture_and_forget_keys(Core &core)
 {
 	bump_generation(key_ring(), false);
 	core.held_keys.clear();
+	core.held_buttons = {};
 	forget_privacy_keys(core);
 }
 

@@ -45,7 +45,7 @@ constexpr const char *kOwnedKeys[] = {
     "mode",       "layout",         "skin",         "shortcuts",   "speed",        "sound",
     "kana",       "text_source",    "text_color",   "text_font",   "text_lines",   "text_font_size",
     "text_width", "text_direction", "sound_volume", "sound_pack",  "run_on_start", "mask",
-    "heatmap",    "text_scroll",    "pause_hotkey", "hide_hotkey", "mode_hotkey",
+    "heatmap",    "text_scroll",    "pause_hotkey", "hide_hotkey", "mode_hotkey",  "mouse",
 };
 
 bool is_owned_key(const std::string &key)
@@ -130,6 +130,7 @@ void give_defaults(obs_data_t *data)
 	obs_data_set_default_bool(data, "speed", true);
 	obs_data_set_default_bool(data, "sound", true);
 	obs_data_set_default_bool(data, "kana", false);
+	obs_data_set_default_bool(data, "mouse", false);
 	obs_data_set_default_string(data, "text_source", "dock");
 	obs_data_set_default_string(data, "text_color", "white");
 	obs_data_set_default_string(data, "text_font", "");
@@ -163,7 +164,7 @@ constexpr KeyType kTypedKeys[] = {
     {"kana", OBS_DATA_BOOLEAN},      {"text_source", OBS_DATA_STRING},    {"text_color", OBS_DATA_STRING},
     {"text_font", OBS_DATA_STRING},  {"text_lines", OBS_DATA_NUMBER},     {"text_font_size", OBS_DATA_NUMBER},
     {"text_width", OBS_DATA_NUMBER}, {"text_direction", OBS_DATA_STRING}, {"sound_volume", OBS_DATA_NUMBER},
-    {"sound_pack", OBS_DATA_STRING},
+    {"sound_pack", OBS_DATA_STRING}, {"mouse", OBS_DATA_BOOLEAN},
 };
 
 // libobs retypes an item when it is given a default of another type and then reads the old
@@ -189,7 +190,7 @@ bool contains(const std::vector<std::string> &keys, const char *key)
 // A value of the wrong type becomes the default as a stored value.
 void store_defaults_for(obs_data_t *data, const std::vector<std::string> &removed)
 {
-	for (const char *key : {"speed", "sound", "kana"}) {
+	for (const char *key : {"speed", "sound", "kana", "mouse"}) {
 		if (contains(removed, key))
 			obs_data_set_bool(data, key, obs_data_get_default_bool(data, key));
 	}
@@ -259,7 +260,7 @@ void normalise_values(obs_data_t *data)
 // Defaults become stored values so that the file always holds every key.
 void store_defaults(obs_data_t *data)
 {
-	for (const char *key : {"run_on_start", "speed", "heatmap", "sound", "mask", "kana", "text_scroll"})
+	for (const char *key : {"run_on_start", "speed", "heatmap", "sound", "mask", "kana", "text_scroll", "mouse"})
 		obs_data_set_bool(data, key, obs_data_get_bool(data, key));
 	for (const char *key :
 	     {"mode", "layout", "skin", "shortcuts", "text_source", "text_color", "text_font", "sound_pack"}) {

@@ -54,7 +54,7 @@ OBSDataAutoRelease build_state(const Core &core)
 	obs_data_set_bool(out, "hidden", state.hidden);
 	for (const char *key : {"mode", "layout", "skin", "shortcuts"})
 		copy_string(settings, out, key, key);
-	for (const char *key : {"run_on_start", "speed", "heatmap", "sound", "mask", "kana"})
+	for (const char *key : {"run_on_start", "speed", "heatmap", "sound", "mask", "kana", "mouse"})
 		copy_bool(settings, out, key, key);
 	obs_data_set_int(out, "rev", static_cast<long long>(state.rev));
 	copy_string(settings, out, "textSource", "text_source");
@@ -88,6 +88,7 @@ OverlayOptions current_options(const Core &core)
 	options.sound = obs_data_get_bool(data, "sound");
 	options.mask = obs_data_get_bool(data, "mask");
 	options.kana = obs_data_get_bool(data, "kana");
+	options.mouse = obs_data_get_bool(data, "mouse");
 	options.sound_volume = number("sound_volume");
 	options.sound_pack = text("sound_pack");
 	options.text_font = text("text_font");

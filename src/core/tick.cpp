@@ -23,6 +23,14 @@ void consume_ring(Core &core, std::uint64_t now)
 		// While the screen is locked, keys typed into the locker reach nothing at all.
 		if (core.runtime.paused || privacy_drops_keys(core))
 			continue;
+		if (record.kind != RecordKind::key) {
+			// What the hook thread queued before the mouse was switched off is not shown.
+			if (obs_data_get_bool(core.settings.data, "mouse")) {
+				if (const auto event = mouse_event(core.held_buttons, core.held_keys, record))
+					emit_mouse_event(core, *event);
+			}
+			continue;
+		}
 		KeyTally tally;
 		const auto event = update_held_keys(core.held_keys, record, tally);
 		counters.unknown += tally.unknown;

@@ -14,9 +14,14 @@ namespace {
 constexpr const char *kEventName = "fernquarry.clackery";
 constexpr long long kEnvelopeVersion = 1;
 
+// Events of the stream (keys, the mouse beside them, text) carry their number in the payload too,
+// so that a client of the vendor events can put them back in order; the state does not.
 bool carries_own_seq(const char *kind)
 {
-	return std::strcmp(kind, "key") == 0 || std::strcmp(kind, "text") == 0;
+	for (const char *own : {"key", "mouse", "wheel", "text"})
+		if (std::strcmp(kind, own) == 0)
+			return true;
+	return false;
 }
 
 // Wraps the payload for the page, which tells our events apart by "type" and "from".

@@ -8,8 +8,8 @@ namespace clackery {
 
 class Vendor;
 
-// UI thread only. `kind` is "key", "text" or "state". The caller keeps `payload`; "key" and
-// "text" payloads gain the event's "seq". True when at least one road succeeded; false at once,
+// UI thread only. `kind` is "key", "mouse", "wheel", "text" or "state". The caller keeps
+// `payload`; all but "state" payloads gain the event's "seq". True when at least one road succeeded; false at once,
 // consuming no number, while delivery is disabled.
 bool emit_overlay_event(const char *kind, obs_data_t *payload, bool vendorEvent);
 

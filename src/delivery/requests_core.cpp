@@ -129,7 +129,8 @@ void set_overlay_options(RequestServices &services, obs_data_t *request, obs_dat
 	    read_string(request, "shortcuts", options.shortcuts, false) &&
 	    read_string(request, "soundPack", options.sound_pack, false) &&
 	    read_bool(request, "speed", options.speed, false) && read_bool(request, "sound", options.sound, false) &&
-	    read_bool(request, "kana", options.kana, false) && read_volume(request, options.sound_volume) &&
+	    read_bool(request, "kana", options.kana, false) && read_bool(request, "mouse", options.mouse, false) &&
+	    read_volume(request, options.sound_volume) &&
 	    validate_unapplied_flags(request, {"heatmap", "mask", "textScroll", "run_on_start"}) &&
 	    read_text_source_and_color(services, request, source, color);
 	if (!valid) {

@@ -122,6 +122,9 @@ TextDock::TextDock(std::function<void(bool)> set_paused, std::function<void()> t
 	speed_check = new QCheckBox(QStringLiteral("打鍵速度"), this);
 	sound_check = new QCheckBox(QStringLiteral("打鍵音"), this);
 	kana_check = new QCheckBox(QStringLiteral("かなの刻印"), this);
+	mouse_check = new QCheckBox(QStringLiteral("マウスも表示"), this);
+	mouse_check->setToolTip(
+	    QStringLiteral("マウスのボタンとホイールをキーボードの横に出します。ポインターの動きは拾いません。"));
 
 	auto *form = new QFormLayout();
 	form->addRow(QStringLiteral("デザイン"), skin_combo);
@@ -139,6 +142,7 @@ TextDock::TextDock(std::function<void(bool)> set_paused, std::function<void()> t
 	checks->addWidget(speed_check, 0, 0);
 	checks->addWidget(sound_check, 1, 0);
 	checks->addWidget(kana_check, 2, 0);
+	checks->addWidget(mouse_check, 3, 0);
 
 	mode_cycle_button = new QPushButton(QStringLiteral("モードを切り替える"), this);
 	health_label = wrapping_label(this);
@@ -202,7 +206,7 @@ TextDock::TextDock(std::function<void(bool)> set_paused, std::function<void()> t
 	      text_lines_combo, text_size_combo, text_width_combo, text_direction_combo})
 		connect(combo, qOverload<int>(&QComboBox::currentIndexChanged), this,
 			[options_changed](int) { options_changed(); });
-	for (QCheckBox *check : {speed_check, sound_check, kana_check})
+	for (QCheckBox *check : {speed_check, sound_check, kana_check, mouse_check})
 		connect(check, &QCheckBox::toggled, this, [options_changed](bool) { options_changed(); });
 }
 
@@ -231,6 +235,7 @@ OverlayOptions TextDock::options_from_controls() const
 	if (sound_pack_combo->currentIndex() >= 0)
 		options.sound_pack = current_string(sound_pack_combo);
 	options.kana = kana_check->isChecked();
+	options.mouse = mouse_check->isChecked();
 	options.text_font = current_string(text_font_combo);
 	options.text_lines = text_lines_combo->currentData().toInt();
 	options.text_font_size = text_size_combo->currentData().toInt();

@@ -108,6 +108,7 @@ private:
 	QCheckBox *speed_check = nullptr;
 	QCheckBox *sound_check = nullptr;
 	QCheckBox *kana_check = nullptr;
+	QCheckBox *mouse_check = nullptr; // the mouse beside the keyboard
 	QPushButton *mode_cycle_button = nullptr;
 	TextInput *text_input = nullptr;
 	QWidget *content = nullptr;

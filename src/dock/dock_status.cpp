@@ -54,6 +54,7 @@ void TextDock::show_state(bool paused, bool hidden, bool capture_running, bool d
 	const QSignalBlocker block_sound(sound_check);
 	const QSignalBlocker block_pack(sound_pack_combo);
 	const QSignalBlocker block_kana(kana_check);
+	const QSignalBlocker block_mouse(mouse_check);
 	const QSignalBlocker block_lines(text_lines_combo);
 	const QSignalBlocker block_size(text_size_combo);
 	const QSignalBlocker block_width(text_width_combo);
@@ -82,6 +83,7 @@ void TextDock::show_state(bool paused, bool hidden, bool capture_running, bool d
 	speed_check->setChecked(options.speed);
 	sound_check->setChecked(options.sound);
 	kana_check->setChecked(options.kana);
+	mouse_check->setChecked(options.mouse);
 
 	const QString capture =
 	    capture_running ? QStringLiteral("キーの受付：動作中") : QStringLiteral("キーを拾えません");

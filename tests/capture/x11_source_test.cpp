@@ -166,6 +166,108 @@ TEST_F(X11Source, KeysTypedThroughXTestReachTheRingNamedAsOnWindows)
 	EXPECT_TRUE(take_lines().empty());
 }
 
+struct Sent {
+	std::uint8_t code; // keycode, or X11 button number when `button`
+	bool button;
+	bool down;
+	RecordKind kind;
+	std::uint32_t vk; // key's vk, or the MouseEvent.button number
+	int dx;
+	int dy;
+};
+
+// Each transition and its record, X11 button numbers read independently of the code: 1 left,
+// 2 middle, 3 right, 4/5 wheel up/down, 6/7 wheel left/right, 8 back, 9 forward.
+const std::vector<Sent> MIXED = {
+    {37, false, true, RecordKind::key, 0xA2, 0, 0}, // ControlLeft down
+    {1, true, true, RecordKind::button, 0, 0, 0},   // left
+    {1, true, false, RecordKind::button, 0, 0, 0},
+    {4, true, true, RecordKind::wheel, 0, 0, -1}, // up
+    {4, true, false, RecordKind::wheel, 0, 0, 0}, // a notch's release: nothing
+    {5, true, true, RecordKind::wheel, 0, 0, 1},  // down
+    {5, true, false, RecordKind::wheel, 0, 0, 0},
+    {37, false, false, RecordKind::key, 0xA2, 0, 0},
+    {2, true, true, RecordKind::button, 1, 0, 0}, // middle
+    {3, true, true, RecordKind::button, 2, 0, 0}, // right
+    {3, true, false, RecordKind::button, 2, 0, 0},
+    {2, true, false, RecordKind::button, 1, 0, 0},
+    {6, true, true, RecordKind::wheel, 0, -1, 0}, // left
+    {6, true, false, RecordKind::wheel, 0, 0, 0},
+    {7, true, true, RecordKind::wheel, 0, 1, 0}, // right
+    {7, true, false, RecordKind::wheel, 0, 0, 0},
+    {8, true, true, RecordKind::button, 3, 0, 0}, // back
+    {8, true, false, RecordKind::button, 3, 0, 0},
+    {9, true, true, RecordKind::button, 4, 0, 0}, // forward
+    {9, true, false, RecordKind::button, 4, 0, 0},
+    {10, true, true, RecordKind::button, 0, 0, 0}, // no meaning of ours: nothing
+    {10, true, false, RecordKind::button, 0, 0, 0},
+};
+
+bool makes_record(const Sent &sent)
+{
+	return !sent.button || (sent.kind == RecordKind::button ? sent.code <= 9 : sent.down);
+}
+
+void send_all(XTestKeyboard &keyboard, const std::vector<Sent> &sent)
+{
+	for (const Sent &s : sent) {
+		if (s.button)
+			keyboard.button(s.code, s.down);
+		else
+			keyboard.send(s.code, s.down);
+	}
+	// A last key after them all: whatever was doubled or late would come before it.
+	keyboard.tap(58);
+	keyboard.sync();
+}
+
+TEST_F(X11Source, ButtonsAndNotchesTravelInOrderWithTheKeysWhileTheMouseIsWanted)
+{
+	ASSERT_TRUE(start_hook_thread(*ring, true)) << "error " << hook_last_error(*ring);
+	bump_generation(*ring, true);
+	// Off (the default): the same input gives the keys alone.
+	send_all(keyboard, MIXED);
+	// The closing key comes last: a button among the first four would push it out.
+	std::vector<KeyRecord> records = wait_for_records(*ring, 4);
+	ASSERT_EQ(records.size(), 4u);
+	for (const KeyRecord &record : records)
+		EXPECT_EQ(record.kind, RecordKind::key);
+
+	EXPECT_FALSE(mouse_capture_active(*ring));
+	set_mouse_capture(*ring, true);
+	// The wish takes effect on the hook thread shortly after.
+	ASSERT_TRUE(wait_until([this] { return mouse_capture_active(*ring); }));
+	std::vector<Sent> expected;
+	for (const Sent &s : MIXED)
+		if (makes_record(s))
+			expected.push_back(s);
+	send_all(keyboard, MIXED);
+	records = wait_for_records(*ring, expected.size() + 2);
+	ASSERT_EQ(records.size(), expected.size() + 2);
+	EXPECT_EQ(records.back().kind, RecordKind::key);
+	for (std::size_t i = 0; i < expected.size(); ++i) {
+		SCOPED_TRACE(i);
+		EXPECT_EQ(records[i].kind, expected[i].kind);
+		EXPECT_EQ(records[i].vk, expected[i].vk);
+		EXPECT_EQ(records[i].dx, expected[i].dx);
+		EXPECT_EQ(records[i].dy, expected[i].dy);
+		if (expected[i].kind != RecordKind::wheel) {
+			EXPECT_EQ(records[i].down, expected[i].down);
+		}
+		EXPECT_FALSE(records[i].synthetic);
+		EXPECT_GT(records[i].t, 0);
+	}
+
+	set_mouse_capture(*ring, false);
+	ASSERT_TRUE(wait_until([this] { return !mouse_capture_active(*ring); }));
+	send_all(keyboard, MIXED);
+	records = wait_for_records(*ring, 4);
+	ASSERT_EQ(records.size(), 4u);
+	for (const KeyRecord &record : records)
+		EXPECT_EQ(record.kind, RecordKind::key) << "buttons after the mouse was switched off";
+	EXPECT_TRUE(take_lines().empty());
+}
+
 TEST_F(X11Source, TheServersKeyStateAnswersTheProbe)
 {
 	keyboard.send(62, true);  // Shift_R

@@ -87,7 +87,7 @@ private:
 	std::string display_;
 };
 
-// A client that presses and releases keys by keycode through XTest.
+// A client that presses and releases keys by keycode, and mouse buttons, through XTest.
 class XTestKeyboard {
 public:
 	bool open(const std::string &display)
@@ -108,6 +108,13 @@ public:
 		xcb_flush(connection_.get());
 		const XcbPointer<xcb_get_input_focus_reply_t> reply(
 		    xcb_get_input_focus_reply(connection_.get(), xcb_get_input_focus(connection_.get()), nullptr));
+	}
+
+	// X11's button numbers: 1-3 and 8-9 buttons, 4-7 wheel notches.
+	void button(std::uint8_t number, bool down)
+	{
+		xcb_test_fake_input(connection_.get(), down ? XCB_BUTTON_PRESS : XCB_BUTTON_RELEASE, number,
+				    XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
 	}
 
 	void tap(std::uint8_t keycode)

@@ -1,5 +1,6 @@
 // The one apply road for options and the state object, on real settings in a temp folder.
 // Without the host's data folder the skin catalogue is "default" alone and no layout loads.
+#include "capture/ring.h"
 #include "core/core.h"
 #include "core/options.h"
 #include "core/runtime_state.h"
@@ -96,6 +97,27 @@ TEST_F(Options, ACorrectedValueIsAcceptedAndAChangeIsSavedWithANewRevision)
 	EXPECT_TRUE(std::filesystem::exists(dir / "config.json"));
 }
 
+TEST_F(Options, TheMouseOptionIsStoredPublishedAndFollowedByTheCaptureThread)
+{
+	const std::uint64_t rev = core.runtime.rev;
+	EXPECT_FALSE(current_options(core).mouse);
+	OverlayOptions options = current_options(core);
+	options.mouse = true;
+	core.held_buttons[2] = true;
+	EXPECT_TRUE(apply(options));
+	EXPECT_EQ(core.runtime.rev, rev + 1) << "the mouse alone is a change";
+	EXPECT_TRUE(obs_data_get_bool(core.settings.data, "mouse"));
+	OBSDataAutoRelease state = build_state(core);
+	EXPECT_TRUE(obs_data_get_bool(state, "mouse"));
+	EXPECT_TRUE(key_ring().hook.mouse_wanted.load());
+	EXPECT_FALSE(core.held_buttons[2]) << "held buttons are forgotten when it changes";
+
+	options.mouse = false;
+	EXPECT_TRUE(apply(options));
+	EXPECT_FALSE(key_ring().hook.mouse_wanted.load());
+	EXPECT_FALSE(obs_data_get_bool(build_state(core), "mouse"));
+}
+
 TEST_F(Options, NothingIsAcceptedWhileTheModuleIsNotRunning)
 {
 	core.running = false;
@@ -141,10 +163,10 @@ TEST_F(Options, TheStateObjectHasEveryKey)
 	for (obs_data_item_t *item = obs_data_first(state); item; obs_data_item_next(&item))
 		keys.emplace_back(obs_data_item_get_name(item));
 	std::vector<std::string> expected = {
-	    "paused",      "hidden",    "mode",       "layout",    "skin",         "shortcuts", "run_on_start",
-	    "speed",       "heatmap",   "sound",      "mask",      "kana",         "rev",       "textSource",
-	    "textScroll",  "textColor", "textFont",   "textLines", "textFontSize", "textWidth", "textDirection",
-	    "soundVolume", "soundPack", "soundFiles", "hotkeys",   "privacy"};
+	    "paused",        "hidden",      "mode",      "layout",     "skin",      "shortcuts",    "run_on_start",
+	    "speed",         "heatmap",     "sound",     "mask",       "kana",      "mouse",        "rev",
+	    "textSource",    "textScroll",  "textColor", "textFont",   "textLines", "textFontSize", "textWidth",
+	    "textDirection", "soundVolume", "soundPack", "soundFiles", "hotkeys",   "privacy"};
 	std::sort(keys.begin(), keys.end());
 	std::sort(expected.begin(), expected.end());
 	EXPECT_EQ(keys, expected);

@@ -87,6 +87,45 @@ protected:
 
 	void type_a() { emit_key_event(core, KeyEvent{"KeyA", true, {}, 1}); }
 
+	void push_mouse(RecordKind kind, std::uint32_t button, bool down, int dy = 0)
+	{
+		KeyRecord record{};
+		record.kind = kind;
+		record.vk = button;
+		record.down = down;
+		record.dy = static_cast<std::int8_t>(dy);
+		record.t = 42.5;
+		push_record(key_ring(), record, word);
+	}
+
+	// The "key", "mouse" and "wheel" vendor events so far, as compact text, in order.
+	std::vector<std::string> stream() const
+	{
+		std::vector<std::string> out;
+		for (const auto &event : fake.vendorEvents) {
+			if (event.type != "key" && event.type != "mouse" && event.type != "wheel")
+				continue;
+			OBSDataAutoRelease data = obs_data_create_from_json(event.json.c_str());
+			OBSDataAutoRelease mods = obs_data_get_obj(data, "mods");
+			std::string text = event.type + " ";
+			if (event.type == "key")
+				text += std::string(obs_data_get_string(data, "code")) +
+					(obs_data_get_bool(data, "down") ? "+" : "-");
+			else if (event.type == "mouse")
+				text += std::to_string(obs_data_get_int(data, "button")) +
+					(obs_data_get_bool(data, "down") ? "+" : "-");
+			else
+				text += std::to_string(obs_data_get_int(data, "dx")) + "," +
+					std::to_string(obs_data_get_int(data, "dy"));
+			if (obs_data_get_bool(mods, "ctrl"))
+				text += " ctrl";
+			if (event.type != "key" && obs_data_get_double(data, "t") != 42.5)
+				text += " wrong time";
+			out.push_back(text);
+		}
+		return out;
+	}
+
 	void push(std::uint32_t scancode, std::uint32_t vk, bool down)
 	{
 		KeyRecord record{};
@@ -234,6 +273,59 @@ TEST_F(CoreWithWebSocket, TickSweepsEvery250msUnlessPausedAndPublishesEvery2000m
 	tick_with(core, clock, probe);
 	EXPECT_EQ(events_of("key"), 3);
 	EXPECT_EQ(counters.sent, sent_before + 2);
+}
+
+TEST_F(CoreWithWebSocket, MouseRecordsBecomeEventsAmongTheKeysOnlyWhileTheMouseIsOn)
+{
+	const auto tick_now = [this] {
+		tick_with(
+		    core, [] { return std::uint64_t{1}; }, [](std::uint32_t) { return KeyState::down; });
+	};
+	const auto sent_before = core.totals.sent;
+	// Off (the default): queued buttons and notches are not shown, the keys are.
+	push(0x1d, 0xa2, true); // ControlLeft
+	push_mouse(RecordKind::button, 0, true);
+	push_mouse(RecordKind::wheel, 0, false, -1);
+	push(0x1d, 0xa2, false);
+	tick_now();
+	EXPECT_EQ(stream(), (std::vector<std::string>{"key ControlLeft+ ctrl", "key ControlLeft-"}));
+	EXPECT_EQ(core.totals.sent, sent_before + 2);
+
+	obs_data_set_bool(core.settings.data, "mouse", true);
+	fake.vendorEvents.clear();
+	push(0x1d, 0xa2, true);
+	push_mouse(RecordKind::button, 0, true);
+	push_mouse(RecordKind::button, 0, true); // said twice: once
+	push_mouse(RecordKind::wheel, 0, false, -1);
+	push_mouse(RecordKind::wheel, 0, false, -1); // every notch is an event
+	push(0x1d, 0xa2, false);
+	push_mouse(RecordKind::button, 0, false);
+	push_mouse(RecordKind::button, 4, false); // a release never pressed: nothing
+	push_mouse(RecordKind::wheel, 0, false, 1);
+	tick_now();
+	EXPECT_EQ(stream(), (std::vector<std::string>{"key ControlLeft+ ctrl", "mouse 0+ ctrl", "wheel 0,-1 ctrl",
+						      "wheel 0,-1 ctrl", "key ControlLeft-", "mouse 0-", "wheel 0,1"}));
+	EXPECT_EQ(core.totals.sent, sent_before + 2 + 7);
+	EXPECT_EQ(browser_events_of("mouse"), 2);
+	EXPECT_EQ(browser_events_of("wheel"), 3);
+
+	// Masked: the button stays, the modifiers go.
+	obs_data_set_bool(core.settings.data, "mask", true);
+	fake.vendorEvents.clear();
+	push(0x1d, 0xa2, true);
+	push_mouse(RecordKind::button, 2, true);
+	push_mouse(RecordKind::wheel, 0, false, 1);
+	tick_now();
+	EXPECT_EQ(stream(), (std::vector<std::string>{"key *+", "mouse 2+", "wheel 0,1"}));
+
+	// A pause forgets the held button with the held keys: its release after it says nothing.
+	obs_data_set_bool(core.settings.data, "mask", false);
+	close_capture_and_forget_keys(core);
+	word = bump_generation(key_ring(), true);
+	fake.vendorEvents.clear();
+	push_mouse(RecordKind::button, 2, false);
+	tick_now();
+	EXPECT_EQ(stream(), std::vector<std::string>{});
 }
 
 } // namespace

@@ -84,10 +84,11 @@ TEST_F(SettingsTest, AbsentFileGivesDefaultsAndTheFirstSaveWritesEveryKey)
 	save_settings(s);
 	OBSDataAutoRelease file = saved();
 	ASSERT_TRUE(file);
-	for (const char *key : {"mode",       "layout",         "skin",        "shortcuts",      "speed",
-				"sound",      "kana",           "text_source", "text_color",     "text_font",
-				"text_lines", "text_font_size", "text_width",  "text_direction", "sound_volume",
-				"sound_pack", "run_on_start",   "mask",        "heatmap",        "text_scroll"})
+	for (const char *key :
+	     {"mode",       "layout",         "skin",         "shortcuts",  "speed",        "sound",
+	      "kana",       "text_source",    "text_color",   "text_font",  "text_lines",   "text_font_size",
+	      "text_width", "text_direction", "sound_volume", "sound_pack", "run_on_start", "mask",
+	      "heatmap",    "text_scroll",    "mouse"})
 		EXPECT_TRUE(obs_data_has_user_value(file, key)) << key;
 }
 
@@ -96,7 +97,7 @@ TEST_F(SettingsTest, NormalisesEveryKeyOfTheTable)
 	load_text(R"({"mode":"TEXT","layout":7,"skin":"navy_gold","shortcuts":false,"speed":"yes","sound":false,
 		"kana":1,"text_source":"Keys","text_color":"Dark","text_font":" Sans","text_lines":21,
 		"text_font_size":12.5,"text_width":"80","text_direction":"left","sound_volume":250,
-		"sound_pack":["x"]})");
+		"sound_pack":["x"],"mouse":"on"})");
 	EXPECT_EQ(str("mode"), "both");
 	EXPECT_EQ(str("layout"), "jis_tkl");
 	EXPECT_EQ(str("skin"), "navy_gold");
@@ -104,6 +105,7 @@ TEST_F(SettingsTest, NormalisesEveryKeyOfTheTable)
 	EXPECT_TRUE(flag("speed"));
 	EXPECT_FALSE(flag("sound"));
 	EXPECT_FALSE(flag("kana"));
+	EXPECT_FALSE(flag("mouse")) << "off by default, whatever else was there";
 	EXPECT_EQ(str("text_source"), "dock");
 	EXPECT_EQ(str("text_color"), "white");
 	EXPECT_EQ(str("text_font"), "");
@@ -118,8 +120,9 @@ TEST_F(SettingsTest, NormalisesEveryKeyOfTheTable)
 TEST_F(SettingsTest, KeepsValidValues)
 {
 	load_text(R"({"mode":"text","text_source":"keys","text_color":"dark","text_lines":20,
-		"text_font_size":8,"text_width":150.0,"text_direction":"down","sound_volume":-5})");
+		"text_font_size":8,"text_width":150.0,"text_direction":"down","sound_volume":-5,"mouse":true})");
 	EXPECT_EQ(str("mode"), "text");
+	EXPECT_TRUE(flag("mouse"));
 	EXPECT_EQ(str("text_source"), "keys");
 	EXPECT_EQ(str("text_color"), "dark");
 	EXPECT_EQ(num("text_lines"), 20);
@@ -303,7 +306,7 @@ TEST_F(SettingsTest, MembersOfOthersSurviveALoadAndASaveByteForByte)
 	}
 	EXPECT_EQ(reread.value("sound_volume"), QJsonValue(30));
 	EXPECT_EQ(reread.value("text_scroll"), QJsonValue(true));
-	EXPECT_EQ(reread.size(), 20 + static_cast<int>(foreign.size()));
+	EXPECT_EQ(reread.size(), 21 + static_cast<int>(foreign.size()));
 }
 
 // A save cut off between its two renames leaves no settings file, only ".tmp" (the new text) and

@@ -89,12 +89,13 @@ TEST_F(Emission, KeyEventTravelsAsVendorEventAndAsExactEnvelope)
 	EXPECT_EQ(record.instanceId.size(), 52u);
 }
 
-TEST_F(Emission, OnlyKeyAndTextPayloadsCarryTheirOwnSeqWhileEveryKindIsNumbered)
+TEST_F(Emission, OnlyStatePayloadsGoWithoutTheirOwnSeqWhileEveryKindIsNumbered)
 {
 	const struct {
 		const char *kind;
 		bool payloadSeq;
-	} cases[] = {{"key", true}, {"state", false}, {"text", true}, {"state", false}};
+	} cases[] = {{"key", true},  {"state", false}, {"mouse", true},
+		     {"text", true}, {"wheel", true},  {"state", false}};
 	long long expected = 0;
 	for (const auto &c : cases) {
 		SCOPED_TRACE(c.kind);

@@ -171,14 +171,17 @@ TEST_F(Requests, ModeAndRunOnStartAnswerNothingWhenRefused)
 
 TEST_F(Requests, OverlayOptionsRefuseWholeOnAnyBadValue)
 {
-	for (const char *json : {R"({"soundVolume":50.5})", R"({"soundVolume":101})", R"({"soundVolume":-1})",
-				 R"({"speed":"true"})", R"({"mode":3})", R"({"textColor":false})", R"({"heatmap":1})"})
+	for (const char *json :
+	     {R"({"soundVolume":50.5})", R"({"soundVolume":101})", R"({"soundVolume":-1})", R"({"speed":"true"})",
+	      R"({"mode":3})", R"({"textColor":false})", R"({"heatmap":1})", R"({"mouse":1})"})
 		EXPECT_FALSE(accepted("test_set_overlay_options", json)) << json;
 	EXPECT_TRUE(core.applied.empty());
-	EXPECT_TRUE(accepted("test_set_overlay_options", R"({"soundVolume":100,"kana":true,"mode":"text"})"));
+	EXPECT_TRUE(
+	    accepted("test_set_overlay_options", R"({"soundVolume":100,"kana":true,"mode":"text","mouse":true})"));
 	ASSERT_EQ(core.applied.size(), 1u);
 	EXPECT_EQ(core.applied[0].sound_volume, 100);
 	EXPECT_TRUE(core.applied[0].kana);
+	EXPECT_TRUE(core.applied[0].mouse);
 	EXPECT_EQ(core.applied[0].mode, "text");
 }
 

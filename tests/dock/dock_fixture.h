@@ -31,8 +31,8 @@ struct TextDockAccess {
 	      text_direction_combo(dock.text_direction_combo), mode_combo(dock.mode_combo),
 	      layout_combo(dock.layout_combo), skin_combo(dock.skin_combo), shortcuts_combo(dock.shortcuts_combo),
 	      sound_pack_combo(dock.sound_pack_combo), speed_check(dock.speed_check), sound_check(dock.sound_check),
-	      kana_check(dock.kana_check), mode_cycle_button(dock.mode_cycle_button), text_input(dock.text_input),
-	      content(dock.content), scroll(dock.scroll)
+	      kana_check(dock.kana_check), mouse_check(dock.mouse_check), mode_cycle_button(dock.mode_cycle_button),
+	      text_input(dock.text_input), content(dock.content), scroll(dock.scroll)
 	{
 	}
 
@@ -59,6 +59,7 @@ struct TextDockAccess {
 	QCheckBox *speed_check;
 	QCheckBox *sound_check;
 	QCheckBox *kana_check;
+	QCheckBox *mouse_check;
 	QPushButton *mode_cycle_button;
 	TextInput *text_input;
 	QWidget *content;
@@ -111,9 +112,10 @@ inline bool same_options(const OverlayOptions &a, const OverlayOptions &b)
 {
 	return a.mode == b.mode && a.layout == b.layout && a.skin == b.skin && a.shortcuts == b.shortcuts &&
 	       a.speed == b.speed && a.heatmap == b.heatmap && a.sound == b.sound && a.mask == b.mask &&
-	       a.kana == b.kana && a.sound_volume == b.sound_volume && a.sound_pack == b.sound_pack &&
-	       a.text_font == b.text_font && a.text_lines == b.text_lines && a.text_font_size == b.text_font_size &&
-	       a.text_width == b.text_width && a.text_direction == b.text_direction;
+	       a.kana == b.kana && a.mouse == b.mouse && a.sound_volume == b.sound_volume &&
+	       a.sound_pack == b.sound_pack && a.text_font == b.text_font && a.text_lines == b.text_lines &&
+	       a.text_font_size == b.text_font_size && a.text_width == b.text_width &&
+	       a.text_direction == b.text_direction;
 }
 
 } // namespace clackery

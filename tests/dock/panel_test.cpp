@@ -66,9 +66,11 @@ TEST(DockPanel, FixedTextsAndEmptyStatusBeforeTheFirstState)
 	EXPECT_EQ(c.speed_check->text(), QStringLiteral("打鍵速度"));
 	EXPECT_EQ(c.sound_check->text(), QStringLiteral("打鍵音"));
 	EXPECT_EQ(c.kana_check->text(), QStringLiteral("かなの刻印"));
+	EXPECT_EQ(c.mouse_check->text(), QStringLiteral("マウスも表示"));
 	EXPECT_FALSE(c.speed_check->isChecked());
 	EXPECT_FALSE(c.sound_check->isChecked());
 	EXPECT_FALSE(c.kana_check->isChecked());
+	EXPECT_FALSE(c.mouse_check->isChecked());
 	EXPECT_EQ(c.placement_label->text(),
 		  QStringLiteral("いまのシーンへ置けます。音の大きさは OBS の音声ミキサーで変えられます。"));
 	EXPECT_TRUE(c.run_status_label->text().isEmpty());
@@ -146,6 +148,7 @@ TEST(DockPanel, ContentTopToBottom)
 	EXPECT_EQ(grid->itemAtPosition(0, 0)->widget(), c.speed_check);
 	EXPECT_EQ(grid->itemAtPosition(1, 0)->widget(), c.sound_check);
 	EXPECT_EQ(grid->itemAtPosition(2, 0)->widget(), c.kana_check);
+	EXPECT_EQ(grid->itemAtPosition(3, 0)->widget(), c.mouse_check);
 }
 
 TEST(DockPanel, FixedItemListsCarryTheirValues)
@@ -397,6 +400,7 @@ TEST(DockPanel, EachOptionControlSendsTheCompleteRecord)
 	    {"speed", [&] { c.speed_check->setChecked(true); }, [](OverlayOptions &o) { o.speed = true; }},
 	    {"sound", [&] { c.sound_check->setChecked(false); }, [](OverlayOptions &o) { o.sound = false; }},
 	    {"kana", [&] { c.kana_check->setChecked(false); }, [](OverlayOptions &o) { o.kana = false; }},
+	    {"mouse", [&] { c.mouse_check->setChecked(true); }, [](OverlayOptions &o) { o.mouse = true; }},
 	};
 	ASSERT_GT(c.text_font_combo->count(), 1) << "the test machine has no font families";
 	OverlayOptions expected = base;

@@ -92,6 +92,7 @@ TEST(DockStatus, SelectsEveryOptionWithoutCallingBack)
 	options.speed = false;
 	options.sound = true;
 	options.kana = true;
+	options.mouse = true;
 	options.sound_pack = "kotokoto";
 	options.text_font = qstring_to_utf8(c.text_font_combo->itemData(c.text_font_combo->count() - 1).toString());
 	options.text_lines = 20;
@@ -115,11 +116,13 @@ TEST(DockStatus, SelectsEveryOptionWithoutCallingBack)
 	EXPECT_FALSE(c.speed_check->isChecked());
 	EXPECT_TRUE(c.sound_check->isChecked());
 	EXPECT_TRUE(c.kana_check->isChecked());
+	EXPECT_TRUE(c.mouse_check->isChecked());
 
 	dock->show_state(true, true, false, false, "dock", default_options(), "white");
 	EXPECT_EQ(current_value(c.text_source_combo), QStringLiteral("dock"));
 	EXPECT_EQ(current_value(c.mode_combo), QStringLiteral("both"));
 	EXPECT_TRUE(c.speed_check->isChecked());
+	EXPECT_FALSE(c.mouse_check->isChecked());
 	EXPECT_EQ(calls.option_calls(), 0u);
 
 	// Blocking ends with the call: the streamer's next change reaches the core.

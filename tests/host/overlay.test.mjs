@@ -5,7 +5,7 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { test } from 'node:test';
-import { paths, startObs } from './lib/obs_host.mjs';
+import { hostCwd, paths, startObs } from './lib/obs_host.mjs';
 
 const PLACE = 'いまのシーンに Clackery を置く';
 const HINT = 'いまのシーンへ置けます。音の大きさは OBS の音声ミキサーで変えられます。';
@@ -115,7 +115,8 @@ test('recognises the overlay however its path is written, and nothing else', asy
     assert.ok((await clickPlace(obs)).includes(EXISTING));
 
     // Saved relative to the folder OBS runs in: found, and repaired to the absolute path.
-    const cwd = fs.readlinkSync(`/proc/${obs.obs.pid}/cwd`);
+    const cwd = hostCwd(obs.obs.pid);
+    assert.equal(cwd, obs.home);
     await switchTo(obs, 'Relative', [browser('Rel', { is_local_file: true, local_file: path.relative(cwd, page) })]);
     assert.ok((await clickPlace(obs)).includes(EXISTING));
     const { inputSettings } = await obs.client.call('GetInputSettings', { inputName: 'Rel' });

@@ -1,6 +1,7 @@
 // Real key capture on X11 in the real OBS (not in test mode): keys typed with xdotool into OBS's
-// own Xvfb reach a real obs-websocket client as "key" events named as on Windows; pause and
-// resume; keys held across sweeps; shutdown; a display that dies; a server without XInput 2.
+// own Xvfb reach a real obs-websocket client as "key" events named as on Windows; mouse buttons
+// and wheel notches beside them while the mouse option is on; pause and resume; keys held across
+// sweeps; shutdown; a display that dies; a server without XInput 2.
 import assert from 'node:assert/strict';
 import { execFile } from 'node:child_process';
 import fs from 'node:fs';
@@ -8,7 +9,7 @@ import path from 'node:path';
 import { test } from 'node:test';
 import { setTimeout as sleep } from 'node:timers/promises';
 import { promisify } from 'node:util';
-import { collectVendorEvents, keyEvents, pressHotkey, waitFor } from './lib/clackery.mjs';
+import { browserEnvelopes, collectVendorEvents, keyEvents, pressHotkey, waitFor } from './lib/clackery.mjs';
 import { countLines, crashingThread, startObs } from './lib/obs_host.mjs';
 import { withObsFrom } from './lib/test_obs.mjs';
 
@@ -101,6 +102,91 @@ test('pause stops capture, resume restarts it; held keys stay held, doubled pres
   const events = await typedUntilRelease(obs, 'KeyF');
   assert.deepEqual(events.slice(4), [...tapOf('KeyD'), ...tapOf('KeyE'), ...tapOf('KeyF')]);
 }));
+
+// Mouse events of both roads: the vendor events a client gets and the envelopes of the page's
+// road (the obs-browser stand-in), each ordered by "seq" and with the keys among them.
+const MOUSE_KINDS = new Set(['key', 'mouse', 'wheel']);
+function streamOf(events) {
+  return events.sort((a, b) => a.seq - b.seq).map(({ kind, data }) => {
+    if (kind === 'key') return { key: data.code, down: data.down, mods: data.mods };
+    if (kind === 'mouse') return { button: data.button, down: data.down, mods: data.mods };
+    return { dx: data.dx, dy: data.dy, mods: data.mods };
+  });
+}
+const clientStream = (obs) => streamOf(obs.events.filter((e) => MOUSE_KINDS.has(e.type)).map((e) => ({ kind: e.type, seq: e.data.seq, data: e.data })));
+async function pageStream(obs) {
+  return streamOf((await browserEnvelopes(obs)).filter((e) => MOUSE_KINDS.has(e.kind)));
+}
+
+// Ctrl held across clicks of every button and notches of both wheels, as xdotool (XTest) sends
+// them: X buttons 1-3 and 8-9, 4-7 the wheel.
+const MOUSE_INPUT = ['keydown', '--delay', '0', 'Control_L', 'click', '--delay', '0', '1', 'click', '--delay', '0', '4',
+  'click', '--delay', '0', '4', 'click', '--delay', '0', '5', 'keyup', '--delay', '0', 'Control_L', 'click', '--delay', '0', '2',
+  'click', '--delay', '0', '3', 'click', '--delay', '0', '8', 'click', '--delay', '0', '9', 'click', '--delay', '0', '6',
+  'click', '--delay', '0', '7', 'key', '--delay', '0', 'Escape'];
+const clickOf = (button, mods = NO_MODS) => [{ button, down: true, mods }, { button, down: false, mods }];
+const MOUSE_EXPECTED = [
+  { key: 'ControlLeft', down: true, mods: CTRL }, ...clickOf(0, CTRL), { dx: 0, dy: -1, mods: CTRL },
+  { dx: 0, dy: -1, mods: CTRL }, { dx: 0, dy: 1, mods: CTRL }, { key: 'ControlLeft', down: false, mods: NO_MODS },
+  ...clickOf(1), ...clickOf(2), ...clickOf(3), ...clickOf(4), { dx: -1, dy: 0, mods: NO_MODS }, { dx: 1, dy: 0, mods: NO_MODS },
+  { key: 'Escape', down: true, mods: NO_MODS }, { key: 'Escape', down: false, mods: NO_MODS },
+];
+
+test('with the mouse on, buttons and wheel notches arrive among the keys with their modifiers; off, none', () => withObs(async (obs) => {
+  await setPaused(obs, false);
+  // Off by default: the same input gives the keys alone.
+  await xdotool(obs, ...MOUSE_INPUT);
+  await typedUntilRelease(obs, 'Escape', 4);
+  assert.deepEqual(clientStream(obs).filter((e) => !('key' in e)), [], 'no mouse event while off');
+
+  let reply = await obs.callVendor('clackery', 'test_set_overlay_options', { mouse: true });
+  assert.equal(reply.accepted, true);
+  await waitFor(() => obs.events.some((e) => e.type === 'state' && e.data.mouse === true), 'the state with the mouse on');
+  const before = obs.events.length;
+  const envelopesBefore = (await browserEnvelopes(obs)).length;
+  // The hook thread follows the option in a moment: a key typed after it shows it has.
+  await xdotool(obs, 'key', '--delay', '0', 'Escape');
+  await waitFor(() => obs.events.slice(before).filter((e) => e.type === 'key').length === 2, 'the key after switching on');
+  const from = obs.events.length;
+  const pageFrom = (await browserEnvelopes(obs)).length;
+  await xdotool(obs, ...MOUSE_INPUT);
+  await waitFor(() => clientStream({ events: obs.events.slice(from) }).length >= MOUSE_EXPECTED.length, 'the mouse events');
+  await sleep(200); // anything doubled would arrive now
+  assert.deepEqual(clientStream({ events: obs.events.slice(from) }), MOUSE_EXPECTED);
+  const page = (await browserEnvelopes(obs)).slice(pageFrom);
+  assert.deepEqual(streamOf(page.filter((e) => MOUSE_KINDS.has(e.kind))), MOUSE_EXPECTED, 'the page road carries the same');
+  for (const e of obs.events.slice(from).filter((x) => x.type === 'mouse' || x.type === 'wheel')) {
+    assert.ok(Math.abs(e.data.t - Date.now()) < 10000, 'wall-clock time');
+    assert.equal(typeof e.data.seq, 'number');
+  }
+  assert.ok(envelopesBefore <= pageFrom);
+  const totals = await obs.callVendor('clackery', 'test_counters');
+  // The keys before (four while off, two after switching on) and every mouse event.
+  assert.equal(totals.sent, 6 + MOUSE_EXPECTED.length, `mouse events count in "sent": ${JSON.stringify(totals)}`);
+
+  // Off again: nothing of the mouse, the keys as before.
+  reply = await obs.callVendor('clackery', 'test_set_overlay_options', { mouse: false });
+  assert.equal(reply.accepted, true);
+  const offFrom = obs.events.length;
+  await xdotool(obs, 'key', '--delay', '0', 'Escape');
+  await waitFor(() => obs.events.slice(offFrom).filter((e) => e.type === 'key').length === 2, 'the key after switching off');
+  const afterOff = obs.events.length;
+  await xdotool(obs, ...MOUSE_INPUT);
+  await waitFor(() => obs.events.slice(afterOff).filter((e) => e.type === 'key').length === 4, 'the keys');
+  await sleep(200);
+  assert.deepEqual(obs.events.slice(afterOff).filter((e) => e.type === 'mouse' || e.type === 'wheel'), []);
+}, { env: { CLACKERY_TEST_HOOKS: '1' } }));
+
+test('the mouse option kept in the settings is on from the start', () => withObs(async (obs) => {
+  await setPaused(obs, false);
+  const state = obs.events.find((e) => e.type === 'state');
+  assert.equal(state.data.mouse, true);
+  await xdotool(obs, 'keydown', '--delay', '0', 'Shift_L', 'click', '--delay', '0', '3', 'keyup', '--delay', '0', 'Shift_L',
+    'key', '--delay', '0', 'Escape');
+  await typedUntilRelease(obs, 'Escape', 6);
+  assert.deepEqual(clientStream(obs), [{ key: 'ShiftLeft', down: true, mods: SHIFT }, ...clickOf(2, SHIFT),
+    { key: 'ShiftLeft', down: false, mods: NO_MODS }, { key: 'Escape', down: true, mods: NO_MODS }, { key: 'Escape', down: false, mods: NO_MODS }]);
+}, { config: JSON.stringify({ mouse: true }) }));
 
 // OBS's own log file carries times; the stdout copy does not.
 function timedLog(obs) {

@@ -3,7 +3,10 @@
 // shows the change, the main thread's work per frame, the handler cost per event, dropped
 // frames and Chromium's own style, layout and script times.
 //
-//   node tests/page/bench_page.mjs [--json FILE] [--heatmap] [skin ...]
+//   node tests/page/bench_page.mjs [--json FILE] [--heatmap] [--mouse] [skin ...]
+//
+// --mouse draws the mouse beside the keys and mixes the events: of every ten, six keys, a press
+// and a release of a mouse button (all five in turn) and two wheel notches (up, down).
 //
 // What is measured, for each event, about the first frame whose rendering includes it (the
 // first frame whose animation-frame callbacks run after the dispatch):
@@ -27,10 +30,12 @@ const SECONDS = Number(process.env.CLACKERY_BENCH_SECONDS || 10);
 const TARGET_MS = 1000 / 60;
 
 function run(page, feed) {
-  return page.evaluate(({ rate, seconds, seqStart, from }) => new Promise((resolve) => {
+  return page.evaluate(({ rate, seconds, seqStart, from, mouse }) => new Promise((resolve) => {
     const codes = Array.from(document.querySelectorAll('#keys .key')).map((e) => e.dataset.code)
       .filter((c) => /^(Key|Digit)/.test(c));
     const keyOf = new Map(codes.map((c) => [c, document.querySelector(`.key[data-code="${c}"]`)]));
+    for (let b = 0; b < 5; b++) keyOf.set('button' + b, document.querySelector(`#mouse .mbtn[data-button="${b}"]`));
+    let keyEvents = 0;
     const total = rate * seconds;
     const interval = 1000 / rate;
     const t0 = performance.now() + 300;
@@ -45,17 +50,37 @@ function run(page, feed) {
     const channel = new MessageChannel();
 
     function dispatch(n) {
-      const code = codes[Math.floor(n / 2) % codes.length];
-      const down = n % 2 === 0;
+      const slot = mouse ? n % 10 : 0;
+      const mods = { ctrl: false, shift: false, alt: false, win: false };
+      let kind = 'key';
+      let code;
+      let down = false;
+      let data;
       seq += 1;
-      const data = { code, down, t: Date.now(), mods: { ctrl: false, shift: false, alt: false, win: false }, seq };
-      const json = JSON.stringify({ type: 'fernquarry.clackery', v: 1, kind: 'key', from, role: 'plugin', seq, at: Date.now(), data });
+      if (slot === 6 || slot === 7) {
+        kind = 'mouse';
+        const button = Math.floor(n / 10) % 5;
+        code = 'button' + button;
+        down = slot === 6;
+        data = { button, down, t: Date.now(), mods, seq };
+      } else if (slot >= 8) {
+        kind = 'wheel';
+        data = { dx: 0, dy: slot === 8 ? -1 : 1, t: Date.now(), mods, seq };
+      } else {
+        code = codes[Math.floor(keyEvents / 2) % codes.length];
+        down = keyEvents % 2 === 0;
+        keyEvents += 1;
+        data = { code, down, t: Date.now(), mods, seq };
+      }
+      const json = JSON.stringify({ type: 'fernquarry.clackery', v: 1, kind, from, role: 'plugin', seq, at: Date.now(), data });
       const td = performance.now();
       window.dispatchEvent(new CustomEvent('fernquarry.clackery', { detail: { json } }));
       handlerMs += performance.now() - td;
       pending.push(td);
-      shown.set(code, [down, n]);
-      lastEvent.set(code, n);
+      if (code) {
+        shown.set(code, [down, n]);
+        lastEvent.set(code, n);
+      }
       sent += 1;
     }
 
@@ -82,7 +107,7 @@ function run(page, feed) {
     const start = performance.now();
     for (let n = 0; n < total; n++) setTimeout(() => dispatch(n), t0 + n * interval - start);
     requestAnimationFrame(frame);
-  }), { rate: RATE, seconds: SECONDS, seqStart: feed.seq, from: feed.from });
+  }), { rate: RATE, seconds: SECONDS, seqStart: feed.seq, from: feed.from, mouse: withMouse });
 }
 
 function pct(list, p) {
@@ -132,15 +157,17 @@ const jsonAt = argv.indexOf('--json');
 const jsonFile = jsonAt >= 0 ? argv.splice(jsonAt, 2)[1] : null;
 const heatAt = argv.indexOf('--heatmap');
 const heatmap = heatAt >= 0 && argv.splice(heatAt, 1).length > 0;
+const mouseAt = argv.indexOf('--mouse');
+const withMouse = mouseAt >= 0 && argv.splice(mouseAt, 1).length > 0;
 const skins = argv;
 if (skins.length === 0) skins.push('cute_strawberry_milk', 'default');
-const figures = { rate: RATE, seconds: SECONDS, heatmap, skins: {} };
+const figures = { rate: RATE, seconds: SECONDS, heatmap, mouse: withMouse, skins: {} };
 const staged = stageData();
 const context = await launch();
 try {
   for (const skin of skins) {
     const { page, errors, feed } = await openPage(context, staged.url);
-    await feed.state({ skin, speed: true, kana: true, sound: false, heatmap });
+    await feed.state({ skin, speed: true, kana: true, sound: false, heatmap, mouse: withMouse });
     const cdp = await context.newCDPSession(page);
     await cdp.send('Performance.enable');
     const before = await metrics(cdp);
@@ -148,7 +175,8 @@ try {
     const after = await metrics(cdp);
     const m = measure(r);
     const runMs = SECONDS * 1000;
-    console.log(`skin ${skin}${heatmap ? ' with the heat map' : ''}: ${r.total} key events in ${SECONDS} s (${RATE}/s), ${r.wrong} keys shown wrong after their frame`);
+    const events = withMouse ? 'key, mouse and wheel events' : 'key events';
+    console.log(`skin ${skin}${heatmap ? ' with the heat map' : ''}: ${r.total} ${events} in ${SECONDS} s (${RATE}/s), ${r.wrong} keys or buttons shown wrong after their frame`);
     console.log(`  dispatch -> frame start: ${show(m.start)}`);
     console.log(`  dispatch -> frame done:  ${show(m.done)}`);
     console.log(`  main thread per frame:   ${show(m.work)}`);

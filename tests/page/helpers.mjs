@@ -211,6 +211,12 @@ export function feeder(page) {
     key(code, down, mods = {}) {
       return this.send('key', { code, down, t: Date.now(), mods: Object.assign({}, NO_MODS, mods) });
     },
+    mouse(button, down, mods = {}) {
+      return this.send('mouse', { button, down, t: Date.now(), mods: Object.assign({}, NO_MODS, mods) });
+    },
+    wheel(dx, dy, mods = {}) {
+      return this.send('wheel', { dx, dy, t: Date.now(), mods: Object.assign({}, NO_MODS, mods) });
+    },
     async tap(code, mods = {}) {
       await this.key(code, true, mods);
       await this.key(code, false, mods);

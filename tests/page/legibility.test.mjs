@@ -112,7 +112,7 @@ function auditContrast(selectors) {
 const STILL = '*, *::before, *::after { transition: none !important; animation: none !important; }';
 
 const TEXTS = ['#keys .legend', '#mods .mod.on', '#speed-value', '#speed .unit', '#toast .toast-sheet', '#toast .toast-text',
-  '#toast kbd', '#toast .toast-plus', '#text-content .line', '#data-notice'];
+  '#toast kbd', '#toast .toast-plus', '#toast .toast-times', '#text-content .line', '#data-notice'];
 
 test('every legend and text has a contrast of at least 4.5:1 in every skin, whatever the scene', async () => {
   const { page, feed } = await staged.open();
@@ -121,15 +121,26 @@ test('every legend and text has a contrast of at least 4.5:1 in every skin, what
   let audited = 0;
   for (const skin of staged.skins) {
     for (const textColor of ['white', 'dark']) {
-      await feed.state({ skin, textColor, kana: true, speed: true, shortcuts: 'clipstudio', layout: 'jis_tkl' });
+      await feed.state({ skin, textColor, kana: true, speed: true, mouse: true, shortcuts: 'clipstudio', layout: 'jis_tkl' });
       await feed.key('ControlLeft', true, { ctrl: true });
       await feed.key('KeyZ', true, { ctrl: true });
       await feed.key('KeyA', true, { ctrl: true });
       await feed.text({ text: '読みやすい文字 Legible text', caret: 5 });
       const results = await page.evaluate(auditContrast, TEXTS);
+      // The mouse: Alt + click twice (the toast counts it) and a wheel notch caught at the top
+      // of its pulse, the arrow on the lit wheel (at rest the arrow is not shown).
+      for (let i = 0; i < 2; i++) {
+        await feed.mouse(0, true, { alt: true });
+        await feed.mouse(0, false, { alt: true });
+      }
+      await feed.wheel(0, -1);
+      await page.evaluate(() => document.getAnimations().forEach((a) => { a.pause(); a.currentTime = 0; }));
+      const mouseResults = await page.evaluate(auditContrast, ['#toast .toast-times', '#toast .toast-text', '#mouse .wheel-arrow']);
+      results.push(...mouseResults);
       audited += results.length;
       const kinds = new Set(results.map((r) => r.what.split(' ')[0]));
-      for (const sel of ['#keys', '#mods', '#speed-value', '#toast', '#text-content']) assert.ok(kinds.has(sel), `${skin}: ${sel} audited`);
+      for (const sel of ['#keys', '#mods', '#speed-value', '#toast', '#text-content', '#mouse']) assert.ok(kinds.has(sel), `${skin}: ${sel} audited`);
+      assert.equal(mouseResults.length, 3, `${skin}: the mouse's count and arrow audited`);
       for (const r of results) if (r.ratio < 4.5) failures.push(`${skin}/${textColor}: ${r.what} ${r.ratio.toFixed(2)} on ${r.behind}`);
       for (const code of ['KeyA', 'KeyZ', 'ControlLeft']) await feed.key(code, false);
     }

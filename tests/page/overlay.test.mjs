@@ -117,8 +117,11 @@ test('modes show the keyboard, the text or both', async () => {
   }
 });
 
-// Presses a sheet's combination as the module reports it: modifiers first, then the key.
+// Presses a sheet's combination as the module reports it: modifiers first, then the key, or a
+// held key and then the mouse (the sheets' mouse words, by MouseEvent.button or wheel sign).
 const MOD_CODES = { Ctrl: ['ControlLeft', 'ctrl'], Shift: ['ShiftLeft', 'shift'], Alt: ['AltLeft', 'alt'], Win: ['MetaLeft', 'win'] };
+const MOUSE_WORDS = { Click: 0, Drag: 0, MiddleClick: 1, MiddleDrag: 1, RightClick: 2, RightDrag: 2, BackButton: 3, ForwardButton: 4 };
+const WHEEL_WORDS = { WheelUp: [0, -1], WheelDown: [0, 1], WheelLeft: [-1, 0], WheelRight: [1, 0] };
 async function pressCombo(feed, combo) {
   const parts = combo.split('+');
   const mods = { ctrl: false, shift: false, alt: false, win: false };
@@ -128,6 +131,11 @@ async function pressCombo(feed, combo) {
       mods[MOD_CODES[p][1]] = true;
       await feed.key(MOD_CODES[p][0], true, { ...mods });
       held.push(MOD_CODES[p][0]);
+    } else if (p in MOUSE_WORDS) {
+      await feed.mouse(MOUSE_WORDS[p], true, { ...mods });
+      await feed.mouse(MOUSE_WORDS[p], false, { ...mods });
+    } else if (p in WHEEL_WORDS) {
+      await feed.wheel(...WHEEL_WORDS[p], { ...mods });
     } else {
       await feed.key(p, true, { ...mods });
       held.push(p);
@@ -142,9 +150,11 @@ test('a combination listed in the chosen sheet shows its description', async () 
   const names = { clipstudio: 'クリップスタジオ', sai: 'SAI', photoshop: 'フォトショップ' };
   for (const sheet of staged.sheets) {
     const doc = readJson(path.join(staged.data, 'shortcuts', sheet + '.json'));
-    await feed.state({ shortcuts: sheet });
+    await feed.state({ shortcuts: sheet, mouse: true });
     const entries = Object.entries(doc).filter(([, v]) => v.trim() !== '');
     const sample = entries.filter((_, i) => i % Math.max(1, Math.floor(entries.length / 5)) === 0).slice(0, 6);
+    // Every sheet's mouse actions too: what the toast shows when the button or wheel moves.
+    sample.push(...entries.filter(([combo]) => /(Click|Drag|Button|Wheel\w+)$/.test(combo)));
     for (const [combo, description] of sample) {
       await pressCombo(feed, combo);
       assert.equal(await page.locator('#toast.show .toast-text').textContent(), description, `${sheet} ${combo}`);

@@ -40,6 +40,16 @@ function layoutProblems(page) {
       range.selectNodeContents(legend);
       if (!inside(range.getBoundingClientRect(), cap, 1)) problems.push('legend spills: ' + legend.closest('.key').dataset.code + ' ' + legend.textContent);
     }
+    const mouse = document.getElementById('mouse');
+    const plate = document.getElementById('plate').getBoundingClientRect();
+    if (!mouse.hidden) {
+      const r = mouse.getBoundingClientRect();
+      if (!inside(r, plate, 0)) problems.push('the mouse leaves the plate');
+      for (const key of document.querySelectorAll('#keys .key')) {
+        const k = key.getBoundingClientRect();
+        if (k.left < r.right && r.left < k.right && k.top < r.bottom && r.top < k.bottom) problems.push('the mouse covers ' + key.dataset.code);
+      }
+    }
     return problems;
   });
 }
@@ -49,7 +59,8 @@ test('every skin draws legibly on a transparent stage', async (t) => {
   const { page, feed } = await staged.open();
   for (const skin of staged.skins) {
     await t.test(skin, async () => {
-      await feed.state({ skin, kana: true, shortcuts: 'clipstudio', textColor: skin === 'cute_dream_stars' ? 'dark' : 'white' });
+      await feed.state({ skin, kana: true, mouse: true, shortcuts: 'clipstudio', textColor: skin === 'cute_dream_stars' ? 'dark' : 'white' });
+      await feed.mouse(2, true);
       await feed.key('ControlLeft', true, { ctrl: true });
       await feed.key('KeyZ', true, { ctrl: true });
       await feed.key('KeyH', true, { ctrl: true });
@@ -63,6 +74,17 @@ test('every skin draws legibly on a transparent stage', async (t) => {
       assert.ok(img.alpha(960, 1000) > 100, 'the keyboard is drawn at the bottom centre');
       assert.deepEqual(await layoutProblems(page), []);
       for (const code of ['KeyH', 'KeyZ', 'ControlLeft']) await feed.key(code, false);
+      // The mouse close up, its main button held and the wheel caught in a pulse up.
+      await feed.mouse(2, false);
+      await feed.mouse(0, true);
+      await feed.wheel(0, -1);
+      await page.evaluate(() => document.getAnimations().forEach((a) => { a.pause(); a.currentTime = 40; }));
+      const block = await page.evaluate(() => {
+        const r = document.getElementById('plate').getBoundingClientRect();
+        return { x: Math.max(0, r.right - 420), y: r.bottom - 300, width: Math.min(420, r.right), height: 300 };
+      });
+      await page.screenshot({ path: path.join(shots, skin + '_mouse.png'), clip: block, omitBackground: true });
+      await feed.mouse(0, false);
     });
   }
   // The two JIS keyboards with kana, Enter and the right Win key held, for a look at their shape.

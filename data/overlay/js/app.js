@@ -17,6 +17,7 @@
   const $ = (id) => document.getElementById(id);
   const overlay = $('overlay');
   const keyboard = C.keyboard.createKeyboard($('keys'));
+  const mouse = C.mouse.createMouse($('mouse'));
   const text = C.textfield.createTextField($('textbox'), $('text-view'), $('text-content'));
   const toast = C.shortcuts.createToast($('toast'));
   const sounds = C.sounds.createSounds(document.baseURI);
@@ -50,6 +51,9 @@
       if (all || now - since > STALE_HOLD_MS) releaseHeld(code);
     }
     if (all) setMods({ ctrl: false, shift: false, alt: false, win: false });
+    // The module forgets held buttons with held keys; a mouse switched off shows nothing held.
+    if (all || !s.mouse) mouse.clearAll();
+    else mouse.dropPressedBefore(now - STALE_HOLD_MS);
   }
 
   function releaseHeld(code) {
@@ -147,20 +151,31 @@
 
     const layout = pickLayout(s.layout, missing);
     model.layout = layout;
-    const w = layout ? layout.width + 2 * skin.padding : 18;
-    const h = layout ? layout.height + 2 * skin.padding : 6;
+    const mouseShown = Boolean(s.mouse && layout);
+    const extent = C.mouse.extent(layout, mouseShown);
+    const w = layout ? extent.width + 2 * skin.padding : 18;
+    const h = layout ? extent.height + 2 * skin.padding : 6;
     const unit = Math.min(MAX_UNIT, KB_MAX_W / w, KB_MAX_H / h);
     const plateW = w * unit;
     const plateH = h * unit;
     const plate = $('plate');
     plate.style.padding = skin.padding * unit + 'px';
     plate.style.borderRadius = skin.plateRadius * unit + 'px';
-    const buildKey = [s.layout, found('layouts', s.layout), s.skin, s.kana, unit].join('|');
+    const buildKey = [s.layout, found('layouts', s.layout), s.skin, s.kana, unit, mouseShown].join('|');
     if (buildKey !== model.buildKey) {
       model.buildKey = buildKey;
       keyboard.build(layout, skin, unit, s.kana);
       for (const code of model.held.keys()) keyboard.setDown(code, true);
       keyboard.paintHeat(model.heat);
+      const held = mouse.held;
+      $('mouse').hidden = !mouseShown;
+      if (mouseShown) {
+        // The plate holds the keys and the mouse beside them.
+        $('keys').style.width = extent.width * unit + 'px';
+        $('keys').style.height = extent.height * unit + 'px';
+        mouse.build(C.mouse.placement(layout), unit, skin.padding * unit);
+        for (const button of held) mouse.setButton(button, true);
+      }
     }
 
     if (s.heatmap && !(prev && prev.heatmap)) model.heat.clear();
@@ -218,6 +233,41 @@
       const m = el.dataset.mod;
       if (prev[m] !== mods[m]) el.classList.toggle('on', mods[m] === true);
     }
+  }
+
+  // Non-modifier keys held now, the newest first: the key that a mouse action is done with
+  // (Space for the hand tool).
+  function heldKeysForMouse() {
+    return Array.from(model.held.keys()).filter((code) => !C.layout.modifierOf(code)).reverse();
+  }
+
+  // A mouse action the sheet may name: the toast shows it, and the history keeps it when the
+  // sheet names it or Ctrl, Alt or Win is held.
+  function mouseShortcut(combos, mods) {
+    const s = model.state;
+    if (!s || s.hidden || (model.sheet.size === 0 && !history)) return;
+    const { combo, description } = C.shortcuts.lookUp(model.sheet, combos);
+    if (description) toast.show(model.sheetId, combo, description, labelFor);
+    if (history && (description || mods.ctrl || mods.alt || mods.win)) {
+      const parts = combo.split('+');
+      const labels = parts.map((part) => (/^(Ctrl|Shift|Alt|Win)$/.test(part) ? part
+        : C.shortcuts.isMousePart(part) ? C.shortcuts.MOUSE_PARTS[part] : labelFor(part)));
+      history.add(combo, labels, description, ' + ');
+    }
+  }
+
+  function applyMouse(m) {
+    if (!model.state || !model.state.mouse) return;
+    mouse.setButton(m.button, m.down);
+    setMods(m.mods);
+    if (m.down) mouseShortcut(C.shortcuts.buttonCombinations(m.button, m.mods, heldKeysForMouse()), m.mods);
+  }
+
+  function applyWheel(wh) {
+    if (!model.state || !model.state.mouse) return;
+    mouse.notch(wh.dx, wh.dy);
+    setMods(wh.mods);
+    mouseShortcut(C.shortcuts.wheelCombinations(wh.dx, wh.dy, wh.mods, heldKeysForMouse()), wh.mods);
   }
 
   function labelFor(code) {
@@ -332,6 +382,14 @@
       const k = C.envelope.readKey(data);
       return k && (() => applyKey(k));
     }
+    if (kind === 'mouse') {
+      const m = C.envelope.readMouse(data);
+      return m && (() => applyMouse(m));
+    }
+    if (kind === 'wheel') {
+      const wh = C.envelope.readWheel(data);
+      return wh && (() => applyWheel(wh));
+    }
     if (kind === 'text') {
       const f = C.envelope.readText(data);
       return f && (() => text.setFrame(f));
@@ -351,6 +409,7 @@
       // Another module instance: whatever the old one held is gone.
       for (const code of Array.from(model.held.keys())) releaseHeld(code);
       setMods({ ctrl: false, shift: false, alt: false, win: false });
+      mouse.clearAll();
     }
     model.from = env.from;
     apply();
@@ -373,7 +432,7 @@
     let vendorSequence = C.envelope.createSequenceFilter();
     const applyVendorPayload = (kind, data) => {
       const seq = C.envelope.isPlainObject(data) ? data.seq : undefined;
-      if ((kind === 'key' || kind === 'text') && Number.isSafeInteger(seq)) {
+      if ((kind === 'key' || kind === 'text' || kind === 'mouse' || kind === 'wheel') && Number.isSafeInteger(seq)) {
         if (!vendorSequence.isNew('vendor', seq)) return;
         const apply = readPayload(kind, data, WS_SENDER);
         if (!apply) return;

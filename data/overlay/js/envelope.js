@@ -1,10 +1,10 @@
 // Reading the events the module sends: the envelope that obs-browser delivers, and the bare
-// payloads (state, key, text) that both roads share. Anything that does not fit is dropped.
+// payloads (state, key, mouse, wheel, text) that both roads share. Anything that does not fit is dropped.
 (function (C) {
   'use strict';
 
   const EVENT_TYPE = 'fernquarry.clackery';
-  const KINDS = new Set(['state', 'key', 'text']);
+  const KINDS = new Set(['state', 'key', 'text', 'mouse', 'wheel']);
   const MAX_SOURCES = 16;
 
   function isPlainObject(v) {
@@ -63,6 +63,33 @@
       t: typeof data.t === 'number' && Number.isFinite(data.t) ? data.t : 0,
       mods: { ctrl: bool(mods.ctrl), shift: bool(mods.shift), alt: bool(mods.alt), win: bool(mods.win) },
     };
+  }
+
+  function readMods(data) {
+    const mods = isPlainObject(data.mods) ? data.mods : {};
+    return { ctrl: bool(mods.ctrl), shift: bool(mods.shift), alt: bool(mods.alt), win: bool(mods.win) };
+  }
+
+  function time(data) {
+    return typeof data.t === 'number' && Number.isFinite(data.t) ? data.t : 0;
+  }
+
+  // A mouse button payload: {"button" (MouseEvent.button, 0 to 4),"down","t","mods","seq"}.
+  function readMouse(data) {
+    if (!isPlainObject(data)) return null;
+    if (!Number.isInteger(data.button) || data.button < 0 || data.button > 4) return null;
+    if (typeof data.down !== 'boolean') return null;
+    return { button: data.button, down: data.down, t: time(data), mods: readMods(data) };
+  }
+
+  // One wheel notch: {"dx","dy","t","mods","seq"}, one of dx and dy -1 or +1 (WheelEvent signs).
+  function readWheel(data) {
+    if (!isPlainObject(data)) return null;
+    const unit = (v) => (v === -1 || v === 0 || v === 1 ? v : null);
+    const dx = unit(data.dx === undefined ? 0 : data.dx);
+    const dy = unit(data.dy === undefined ? 0 : data.dy);
+    if (dx === null || dy === null || (dx === 0) === (dy === 0)) return null;
+    return { dx, dy, t: time(data), mods: readMods(data) };
   }
 
   function clampInt(v, lo, hi, fallback) {
@@ -124,5 +151,5 @@
     };
   }
 
-  C.envelope = { EVENT_TYPE, parseEnvelope, createSequenceFilter, createRevisionFilter, readKey, readText, snapUtf16, isPlainObject };
+  C.envelope = { EVENT_TYPE, parseEnvelope, createSequenceFilter, createRevisionFilter, readKey, readMouse, readWheel, readText, snapUtf16, isPlainObject };
 })(window.Clackery = window.Clackery || {});

@@ -39,8 +39,9 @@
       }, HOLD_MS);
     }
 
-    // keys: the labels of the combination in order; description: the sheet's name or ''.
-    function add(combo, keys, description) {
+    // keys: the labels of the combination in order; description: the sheet's name or ''. A mouse
+    // action spaces its plus signs ("Ctrl + ホイール↑"), as the toast does.
+    function add(combo, keys, description, joiner = '+') {
       const last = el.lastElementChild;
       if (last && last.dataset.combo === combo && !last.classList.contains('fading')) {
         const times = Number(last.dataset.times) + 1;
@@ -55,17 +56,19 @@
       chip.dataset.times = '1';
       const k = document.createElement('span');
       k.className = 'chip-keys';
-      k.textContent = keys.join('+');
+      k.textContent = keys.join(joiner);
       chip.appendChild(k);
+      const t = document.createElement('span');
+      t.className = 'chip-times';
+      // A mouse action's count follows its keys, as on the toast; a key's follows its name.
+      if (joiner !== '+') chip.appendChild(t);
       if (description) {
         const d = document.createElement('span');
         d.className = 'chip-name';
         d.textContent = description;
         chip.appendChild(d);
       }
-      const t = document.createElement('span');
-      t.className = 'chip-times';
-      chip.appendChild(t);
+      if (joiner === '+') chip.appendChild(t);
       el.appendChild(chip);
       while (el.children.length > count) remove(el.firstElementChild);
       schedule(chip);

@@ -26,8 +26,11 @@
     return key.shift !== '' && key.shift.toLowerCase() !== key.label.toLowerCase();
   }
 
-  // A notched key is two caps: the upper one carries the legends; the lower one, drawn over the
-  // upper one's bottom edge, continues it down beside the notch, so the outline is one L shape.
+  // A notched key is one L-shaped cap drawn as three parts that never overlap: the upper cap
+  // carries the legends, the lower cap continues it down beside the notch, and a joint of plain
+  // key surface covers where they meet. Each cap is clipped short of the seam, so no border,
+  // inner shadow or highlight of either is drawn across the key, and a translucent skin is not
+  // doubled anywhere.
   function shapeNotched(el, upper, key, unit, upperH) {
     el.classList.add('notched');
     el.style.setProperty('--notch-x', key.notch.w * unit + 'px');
@@ -36,24 +39,82 @@
     upper.classList.add('upper');
     upper.style.bottom = 'auto';
     upper.style.height = upperH + 'px';
-    const lower = document.createElement('div');
-    lower.className = 'cap lower';
+    for (const name of ['lower', 'joint']) {
+      const part = document.createElement('div');
+      part.className = 'cap ' + name;
+      const heat = document.createElement('div');
+      heat.className = 'heat';
+      part.appendChild(heat);
+      el.appendChild(part);
+    }
+    const lower = el.querySelector('.cap.lower');
     lower.style.left = key.notch.w * unit + 'px';
     lower.style.top = upperH + 'px';
-    const heat = document.createElement('div');
-    heat.className = 'heat';
-    lower.appendChild(heat);
-    el.appendChild(lower);
   }
 
-  // Once styled: the lower cap starts on the upper cap's bottom border, hiding that border where
-  // the two meet, whatever border the skin gives.
+  // How far a computed box-shadow's inner shadows reach in from the sides, in px.
+  function insetReach(shadow) {
+    let most = 0;
+    for (const part of shadow.split(/,(?![^(]*\))/)) {
+      if (!/\binset\b/.test(part)) continue;
+      const n = (part.replace(/rgba?\([^)]*\)/g, '').match(/-?[\d.]+px/g) || []).map(parseFloat);
+      most = Math.max(most, Math.abs(n[0] || 0) + Math.max(0, n[2] || 0) + Math.max(0, n[3] || 0));
+    }
+    return most;
+  }
+
+  // Reaches past a cap's box for its outer shadow and glow.
+  const SHADOW_ROOM = 40;
+
+  // Once styled, when the borders are known: the clip of each part and the joint's place.
   function joinNotched(el) {
     const upper = el.querySelector('.cap.upper');
     const lower = el.querySelector('.cap.lower');
-    const border = parseFloat(getComputedStyle(upper).borderBottomWidth) || 0;
-    const top = parseFloat(upper.style.height) - border;
+    const joint = el.querySelector('.cap.joint');
+    const W = parseFloat(el.style.width);
+    const H = parseFloat(el.style.height);
+    const U = parseFloat(upper.style.height);
+    const nx = parseFloat(lower.style.left);
+    const up = getComputedStyle(upper);
+    const low = getComputedStyle(lower);
+    // Past each border by as far as the skin's inner shadows and glows reach along the sides, so
+    // that they run on unbroken beside the joint; the seam strip is the rest between.
+    const reach = insetReach(up.boxShadow);
+    const inner = (v) => (parseFloat(v) || 0) + Math.min(10, reach) + 1;
+    const J = inner(low.borderLeftWidth);
+    const R = Math.max(inner(up.borderRightWidth), inner(low.borderRightWidth));
+    const B = Math.max(6, Math.round(U * 0.24));
+    const M = SHADOW_ROOM;
+    const edge = parseFloat(low.borderLeftWidth) || 0;
+    const poly = (points) => 'polygon(' + points.map(([x, y]) => x + 'px ' + y + 'px').join(', ') + ')';
+    // The upper cap stops B above the seam, but for its part left of the lower cap's left border:
+    // there its bottom edge is the key's own, beside the notch.
+    upper.style.clipPath = poly([[-M, -M], [W + M, -M], [W + M, U - B], [nx + edge, U - B], [nx + edge, U + M], [-M, U + M]]);
+    // The lower cap's box starts well above the seam, so that the inner shadow and glow along its
+    // top edge fall where it is clipped away. It shows its left side from the seam down, its
+    // right side from B above the seam (continuing the upper cap's), the rest from B below.
+    const K = B + 8;
+    const top = U - K;
     lower.style.top = top + 'px';
+    const lw = W - nx;
+    const lh = H - top;
+    lower.style.clipPath = poly([[-M, K], [J, K], [J, K + B], [lw - R, K + B], [lw - R, K - B], [lw + M, K - B],
+      [lw + M, lh + M], [-M, lh + M]]);
+    // The joint fills what both leave, a pixel over their clipped edges all round: edges that
+    // merely meet would each be half drawn where they fall between pixels, leaving a faint line
+    // of the plate between them.
+    const jx = nx + edge - 1;
+    const jy = U - B - 1;
+    const jw = W - R + 1 - jx;
+    const jh = 2 * B + 2;
+    const cut = nx + J - 1 - jx; // left of this, below the seam, the lower cap's left side shows
+    joint.style.left = jx + 'px';
+    joint.style.top = jy + 'px';
+    joint.style.width = Math.max(0, jw) + 'px';
+    joint.style.height = jh + 'px';
+    joint.style.clipPath = poly([[0, 0], [jw, 0], [jw, jh], [cut, jh], [cut, B + 1], [0, B + 1]]);
+    el.style.setProperty('--joint-x', -jx + 'px');
+    el.style.setProperty('--joint-y', -jy + 'px');
     el.style.setProperty('--seam-y', top + 'px');
   }
 

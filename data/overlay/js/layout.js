@@ -56,7 +56,18 @@
       width: Math.max(maxX, unitNum(doc.width, 1, 100, 0)),
       height: Math.max(maxY, unitNum(doc.height, 1, 100, 0)),
       keys,
+      mouse: readMousePlace(doc.mouse),
     };
+  }
+
+  // Where the layout puts the drawn mouse: { "x", "y" } (its top-left corner, in key units, like
+  // a key's) and optionally "w", "h"; null when absent or unusable (the page then picks a place).
+  function readMousePlace(m) {
+    if (!C.envelope.isPlainObject(m)) return null;
+    const x = unitNum(m.x, 0, 100, NaN);
+    const y = unitNum(m.y, 0, 100, NaN);
+    if (Number.isNaN(x) || Number.isNaN(y)) return null;
+    return { x, y, w: unitNum(m.w, 1, 10, 2.6), h: unitNum(m.h, 1.5, 10, 4) };
   }
 
   // Which modifier a code belongs to (the module's modifier classes).

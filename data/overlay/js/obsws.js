@@ -53,7 +53,7 @@
         if (d.eventType !== 'VendorEvent' || !C.envelope.isPlainObject(d.eventData)) return;
         const e = d.eventData;
         if (e.vendorName !== VENDOR || !C.envelope.isPlainObject(e.eventData)) return;
-        if (e.eventType === 'key' || e.eventType === 'text' || e.eventType === 'state') onPayload(e.eventType, e.eventData);
+        if (['key', 'mouse', 'wheel', 'text', 'state'].includes(e.eventType)) onPayload(e.eventType, e.eventData);
       } else if (msg.op === OP.REQUEST_RESPONSE) {
         const status = d.requestStatus;
         if (!C.envelope.isPlainObject(status) || status.result !== true) return;

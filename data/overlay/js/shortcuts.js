@@ -7,6 +7,52 @@
   const MOD_NAMES = [['ctrl', 'Ctrl'], ['shift', 'Shift'], ['alt', 'Alt'], ['win', 'Win']];
   const SHOW_MS = 1800;
 
+  // The mouse in a sheet's combinations: one of these words comes last, after the modifiers and
+  // at most one held key ("Alt+Click", "Space+Drag", "Ctrl+Space+Click", "Ctrl+WheelUp"). A
+  // click and a drag both begin with the press, which is when the toast shows; the sheet's word
+  // only says how the action is done. These are the names the toast and the history show.
+  const MOUSE_PARTS = {
+    Click: 'クリック', Drag: 'ドラッグ', RightClick: '右クリック', RightDrag: '右ドラッグ',
+    MiddleClick: 'ホイールクリック', MiddleDrag: 'ホイールドラッグ', BackButton: '戻るボタン', ForwardButton: '進むボタン',
+    WheelUp: 'ホイール↑', WheelDown: 'ホイール↓', WheelLeft: 'ホイール←', WheelRight: 'ホイール→',
+  };
+  // By MouseEvent.button: main, auxiliary, secondary, back, forward.
+  const BUTTON_WORDS = [['Click', 'Drag'], ['MiddleClick', 'MiddleDrag'], ['RightClick', 'RightDrag'], ['BackButton'], ['ForwardButton']];
+
+  function isMousePart(part) {
+    return Object.prototype.hasOwnProperty.call(MOUSE_PARTS, part);
+  }
+
+  // The combinations a mouse action may be listed under, the most particular first: with each
+  // held key (newest first), then with the modifiers alone.
+  function mouseCombinations(words, mods, heldKeys) {
+    const prefix = MOD_NAMES.filter(([k]) => mods[k]).map(([, name]) => name);
+    const out = [];
+    for (const code of heldKeys) for (const word of words) out.push(prefix.concat(code, word).join('+'));
+    for (const word of words) out.push(prefix.concat(word).join('+'));
+    // What the history calls it when the sheet does not: a click rather than a drag.
+    out.plain = prefix.concat(words[0]).join('+');
+    return out;
+  }
+
+  function buttonCombinations(button, mods, heldKeys) {
+    return mouseCombinations(BUTTON_WORDS[button] || [], mods, heldKeys);
+  }
+
+  function wheelCombinations(dx, dy, mods, heldKeys) {
+    const word = dy < 0 ? 'WheelUp' : dy > 0 ? 'WheelDown' : dx < 0 ? 'WheelLeft' : 'WheelRight';
+    return mouseCombinations([word], mods, heldKeys);
+  }
+
+  // The first of `combos` the sheet names, else the plainest with no description.
+  function lookUp(sheet, combos) {
+    for (const combo of combos) {
+      const description = sheet.get(combo);
+      if (description) return { combo, description };
+    }
+    return { combo: combos.plain, description: '' };
+  }
+
   // "Ctrl+Shift+KeyZ": the held modifiers in a fixed order, then the pressed key's code.
   // A modifier pressed on its own gives the modifiers alone ("Alt", "Ctrl+Shift").
   function combination(code, mods) {
@@ -37,8 +83,13 @@
 
   function createToast(el) {
     let timer = 0;
+    let times = 1;
 
     function show(sheetId, combo, description, labelFor) {
+      // A mouse action again while its toast shows counts on it ("Ctrl + ホイール↑ ×3 ズーム").
+      const parts = combo.split('+');
+      const mouse = isMousePart(parts[parts.length - 1]);
+      times = mouse && el.classList.contains('show') && el.dataset.combo === combo ? times + 1 : 1;
       el.textContent = '';
       const name = document.createElement('span');
       name.className = 'toast-sheet';
@@ -53,13 +104,20 @@
           keys.appendChild(plus);
         }
         const kbd = document.createElement('kbd');
-        kbd.textContent = MOD_NAMES.some(([, n]) => n === part) ? part : labelFor(part);
+        kbd.textContent = MOD_NAMES.some(([, n]) => n === part) ? part : isMousePart(part) ? MOUSE_PARTS[part] : labelFor(part);
         keys.appendChild(kbd);
       });
       const desc = document.createElement('span');
       desc.className = 'toast-text';
       desc.textContent = description;
-      el.append(name, keys, desc);
+      el.append(name, keys);
+      if (times > 1) {
+        const count = document.createElement('span');
+        count.className = 'toast-times';
+        count.textContent = '×' + times;
+        el.append(count);
+      }
+      el.append(desc);
       el.dataset.combo = combo;
       el.classList.remove('show');
       void el.offsetWidth; // restart the entrance transition for a repeated shortcut
@@ -76,5 +134,6 @@
     return { show, hide };
   }
 
-  C.shortcuts = { combination, readSheet, createToast, codeLabel, SHEET_NAMES };
+  C.shortcuts = { combination, readSheet, createToast, codeLabel, SHEET_NAMES, MOUSE_PARTS, isMousePart,
+    buttonCombinations, wheelCombinations, lookUp };
 })(window.Clackery = window.Clackery || {});

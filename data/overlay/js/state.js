@@ -15,6 +15,7 @@
     sound: true,
     mask: false,
     kana: false,
+    mouse: false,
     rev: null,
     textSource: 'dock',
     textScroll: true,
@@ -41,7 +42,7 @@
   function readState(data) {
     if (!C.envelope.isPlainObject(data)) return null;
     const s = {};
-    for (const key of ['paused', 'hidden', 'speed', 'heatmap', 'sound', 'mask', 'kana', 'textScroll']) {
+    for (const key of ['paused', 'hidden', 'speed', 'heatmap', 'sound', 'mask', 'kana', 'mouse', 'textScroll']) {
       s[key] = typeof data[key] === 'boolean' ? data[key] : DEFAULTS[key];
     }
     s.mode = MODES.has(data.mode) ? data.mode : DEFAULTS.mode;

@@ -13,21 +13,49 @@ import { setTimeout as sleep } from 'node:timers/promises';
 import { promisify } from 'node:util';
 import OBSWebSocket, { EventSubscription } from 'obs-websocket-js';
 
-// The host under test: "obs29" (default), the machine's own OBS, or "obs30", Debian 13's OBS 30
-// in the root of scripts/lib/obs30_root.sh. Xvfb, the client and the test's files stay on this
-// machine either way: the root sees /tmp at the same path and reaches the display through its
-// abstract socket, and its WebSocket port is on the same 127.0.0.1.
+// The host under test: "obs29" (default), the machine's own OBS, or "obs30" / "obs32", Debian
+// 13's OBS 30 and Debian testing's OBS 32 in the roots of scripts/lib/host_root.sh. Xvfb, the
+// client and the test's files stay on this machine either way: a root sees /tmp at the same path
+// and reaches the display through its abstract socket, and its WebSocket port is on the same
+// 127.0.0.1.
+const ROOTS = {
+  obs30: process.env.CLACKERY_OBS30_ROOT || '/var/cache/clackery/trixie-root',
+  obs32: process.env.CLACKERY_OBS32_ROOT || '/var/cache/clackery/forky-root',
+};
 export const hostName = process.env.CLACKERY_HOST || 'obs29';
-if (!['obs29', 'obs30'].includes(hostName)) throw new Error(`CLACKERY_HOST must be obs29 or obs30, not ${hostName}`);
-const enterRoot = fileURLToPath(new URL('../../../scripts/lib/obs30_root.sh', import.meta.url));
+if (!['obs29', ...Object.keys(ROOTS)].includes(hostName)) {
+  throw new Error(`CLACKERY_HOST must be obs29, obs30 or obs32, not ${hostName}`);
+}
+const enterRoot = fileURLToPath(new URL('../../../scripts/lib/host_root.sh', import.meta.url));
 
-const obs30Root = process.env.CLACKERY_OBS30_ROOT || '/var/cache/clackery/trixie-root';
+// The folder of the host's root as seen from here; '' for this machine's own OBS.
+export const hostRoot = ROOTS[hostName] ?? '';
 
-// The command that starts OBS on this host; the process it starts is OBS itself. A crash leaves
-// a core file in the private home, so that the harness can tell whose crash it was.
+// A path inside the host as this machine sees it.
+export function fromHost(file) { return hostRoot ? path.join(hostRoot, file) : file; }
+
+// The folder a process of the host runs in, as the host sees it: from here a process in a root
+// shows the root's own folder in front of it.
+export function hostCwd(pid) {
+  const cwd = fs.readlinkSync(`/proc/${pid}/cwd`);
+  const root = fs.readlinkSync(`/proc/${pid}/root`);
+  if (root === '/') return cwd;
+  const inside = path.relative(root, cwd);
+  if (inside.startsWith('..') || path.isAbsolute(inside)) throw new Error(`${cwd} is outside the root ${root}`);
+  return path.join('/', inside);
+}
+
+// The command that runs a program of the host: in its root, or here. The process it starts is
+// the program itself.
+export function hostCommand(program, args = []) {
+  return hostRoot ? ['bash', [enterRoot, hostName, program, ...args]] : [program, args];
+}
+
+// The command that starts OBS on this host. A crash leaves a core file in the private home, so
+// that the harness can tell whose crash it was.
 function obsCommand(args) {
-  const command = hostName === 'obs30' ? ['bash', enterRoot, 'obs', ...args] : ['obs', ...args];
-  return ['prlimit', ['--core=unlimited', '--', ...command]];
+  const [program, rest] = hostCommand('obs', args);
+  return ['prlimit', ['--core=unlimited', '--', program, ...rest]];
 }
 
 // The backtrace of the thread that took the fatal signal, read from the core file; null when
@@ -35,13 +63,12 @@ function obsCommand(args) {
 export async function crashingThread(home) {
   const core = fs.readdirSync(home).find((name) => /^core(\.\d+)?$/.test(name));
   if (!core) return null;
-  const inRoot = hostName === 'obs30';
-  const args = ['-batch', ...(inRoot ? ['-iex', `set sysroot ${obs30Root}`] : []), '-ex', 'bt',
-    inRoot ? path.join(obs30Root, 'usr/bin/obs') : '/usr/bin/obs', path.join(home, core)];
+  const args = ['-batch', ...(hostRoot ? ['-iex', `set sysroot ${hostRoot}`] : []), '-ex', 'bt',
+    fromHost('/usr/bin/obs'), path.join(home, core)];
   const { stdout } = await promisify(execFile)('gdb', args, { maxBuffer: 64 * 1024 * 1024 });
   // Paths as OBS saw them: the root's own folder names are no frame's business.
   const frames = stdout.split('\n').filter((line) => /^#\d/.test(line)).join('\n');
-  return inRoot ? frames.replaceAll(obs30Root, '') : frames;
+  return hostRoot ? frames.replaceAll(hostRoot, '') : frames;
 }
 
 // obs-websocket races itself when it unloads: closing its listening socket wakes its own IO
@@ -98,6 +125,10 @@ function writeGlobalIni(home, port) {
     '[General]', 'FirstRun=true', '',
     '[OBSWebSocket]', 'FirstLoad=false', 'ServerEnabled=true', 'AuthRequired=false', `ServerPort=${port}`, '',
   ].join('\n'));
+  // OBS 31 and later read the first-run mark from the user's file: without it the
+  // auto-configuration wizard opens, and a close during its modal loop never ends.
+  const user = path.join(dir, 'user.ini');
+  if (!fs.existsSync(user)) fs.writeFileSync(user, '[General]\nFirstRun=true\n');
 }
 
 // Xvfb picks a free display itself and tells us which through a pipe.
@@ -300,8 +331,22 @@ export async function startObs(options = {}) {
       await sleep(50);
     }
   }
+  // A request that OBS never answers because it ended (a crash, a deadlock ended by a kill)
+  // fails instead of leaving the test waiting for ever.
+  const ended = exited(obs).then(() => {
+    throw new Error(`OBS ended (${obs.exitCode ?? obs.signalCode}) before answering; log at ${logFile}`);
+  });
+  ended.catch(() => {});
+  const send = client.call.bind(client);
+  client.call = (...request) => Promise.race([send(...request), ended]);
   const host = new ObsHost({ root, home, port, obs, xvfb: xvfb.process, display: xvfb.display, client, logFile });
-  if (options.companion !== false) await host.waitForLog('[clackery-test] companion ready');
+  if (options.companion !== false) {
+    await host.waitForLog('[clackery-test] companion ready');
+    // A task on OBS's UI thread, answered once the frontend's main loop runs. obs-websocket 5.7
+    // (OBS 32) serves requests while the frontend still sets itself up, and one that creates a
+    // scene then deadlocks OBS's start-up.
+    await host.callVendor('clackery_test', 'list_dock_combos', { dock: '' });
+  }
   return host;
 }
 
