@@ -1,6 +1,7 @@
 // Cost of the tick per key event, module code only: records pushed into the module's ring, then
 // the real tick drains them (ring pop, held keys, the key payload, emit_overlay_event with the
-// envelope and both roads) against a stand-in obs-websocket whose procedures answer at once.
+// envelope and both roads, the privacy gate with its watcher running) against a stand-in
+// obs-websocket whose procedures answer at once.
 // tick_path takes the page's broadcast road (no overlay sources tracked); tick_path_source
 // starts libobs, makes one stand-in overlay browser source with its "javascript_event" and
 // takes the per-source road.
@@ -8,6 +9,7 @@
 
 #include "capture/ring.h"
 #include "core/core.h"
+#include "core/privacy.h"
 #include "core/runtime_state.h"
 #include "core/settings.h"
 #include "core/tick.h"
@@ -72,9 +74,12 @@ struct RunningModule {
 		vendor.instanceId = "clackery-plugin-00000000-0000-4000-8000-000000000000";
 		vendor.deliveryEnabled = delivery;
 		word = bump_generation(key_ring(), true);
+		// Every key passes the privacy gate, which reads the watcher's flags.
+		start_privacy_watcher(core);
 	}
 	~RunningModule()
 	{
+		stop_privacy_watcher(core);
 		Vendor &vendor = vendor_record();
 		vendor.deliveryEnabled = false;
 		vendor.ph = nullptr;

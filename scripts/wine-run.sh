@@ -14,6 +14,8 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 # With a display Wine maps right Ctrl wrongly; the hook works without one.
 unset DISPLAY WAYLAND_DISPLAY
+# Tests of windows and focus bring a display of their own.
+if [ -n "${CLACKERY_WINE_DISPLAY:-}" ]; then export DISPLAY=$CLACKERY_WINE_DISPLAY; fi
 
 mkdir -p "$(dirname "$prefix")"
 (

@@ -26,10 +26,10 @@ ensure_packages() {
 }
 
 # Key capture on Linux reads X11 through XCB (XInput 2.1 raw key events).
-CAPTURE_PACKAGES=(pkg-config libxcb1-dev libxcb-xinput-dev)
+CAPTURE_PACKAGES=(pkg-config libxcb1-dev libxcb-xinput-dev libdbus-1-dev)
 # The X11 capture tests and benchmark type through XTest into their own Xvfb; the host tests
 # read a crashed OBS's core with gdb.
-CAPTURE_TEST_PACKAGES=(libxcb-xtest0-dev xvfb xdotool gdb)
+CAPTURE_TEST_PACKAGES=(libxcb-xtest0-dev xvfb xdotool gdb dbus-daemon dbus-x11 at-spi2-core python3-gi gir1.2-gtk-3.0)
 
 # What building and running the module needs: the host, its development files, Qt, Xvfb, and
 # xdotool to type on a display of our own.

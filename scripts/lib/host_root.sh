@@ -14,7 +14,7 @@
 # What building, testing and packaging the module there needs. Without qt6-svg-plugins OBS 30's
 # theme draws no check-box marks or combo-box arrows.
 ROOT_PACKAGES=(obs-studio libobs-dev qt6-base-dev qt6-svg-plugins xvfb xauth libgl1-mesa-dri cmake g++
-	ninja-build pkg-config libxcb1-dev libxcb-xinput-dev fonts-noto-cjk libgtest-dev libgmock-dev
+	ninja-build pkg-config libxcb1-dev libxcb-xinput-dev libdbus-1-dev fonts-noto-cjk libgtest-dev libgmock-dev
 	dpkg-dev file)
 
 root_known() {

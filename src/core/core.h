@@ -5,6 +5,8 @@
 
 #include "capture/held_keys.h"
 #include "capture/mouse_events.h"
+#include "capture/privacy_gate.h"
+#include "capture/privacy_watch.h"
 #include "capture/wake_signal.h"
 #include "core/keys_text.h"
 #include "core/settings.h"
@@ -18,6 +20,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
 namespace clackery {
 
@@ -39,6 +42,15 @@ struct DeliveryCounters {
 	std::uint64_t text_paused = 0; // text frames dropped while paused
 };
 
+// The desktop's privacy as the tick follows it: the watcher, the gate every key passes, and
+// what the state last said.
+struct CorePrivacy {
+	std::unique_ptr<PrivacyWatch> watch;
+	PrivacyGate gate;
+	PrivacyView view;      // the watcher's word as of the last refresh
+	PrivacySnapshot shown; // as last published
+};
+
 struct Core;
 using HotkeyAction = void (*)(Core &);
 
@@ -56,6 +68,7 @@ struct Core {
 	// Mouse buttons held, as the events sent so far say; forgotten with the held keys.
 	HeldButtons held_buttons{};
 	KeysText keys_text;
+	CorePrivacy privacy;
 	// The dock's field held text at its last change: its emptying must reach the page.
 	bool dock_text_active = false;
 

@@ -128,6 +128,9 @@ void show_state_on_dock(const Core &core)
 			      vendor_record().deliveryEnabled.load(), obs_data_get_string(settings, "text_source"),
 			      current_options(core), obs_data_get_string(settings, "text_color"),
 			      vendor_record().overlayRoad == OverlayRoad::Broadcast);
+	const PrivacySnapshot &privacy = core.privacy.shown;
+	core.dock->show_privacy(privacy.password_field && !core.runtime.paused,
+				privacy.detector == PrivacyDetector::none);
 }
 
 QDockWidget *enclosing_dock_frame(QWidget *widget)

@@ -66,13 +66,13 @@ void emit_mouse_event(Core &core, const MouseEvent &event)
 		++core.totals.sent;
 }
 
-void emit_key_event(Core &core, const KeyEvent &event)
+void emit_key_event(Core &core, const KeyEvent &event, bool conceal)
 {
 	if (!capturing(core))
 		return;
 	obs_data_t *settings = core.settings.data;
 	const bool mask = obs_data_get_bool(settings, "mask");
-	OBSDataAutoRelease payload = key_payload(mask ? masked(event) : event);
+	OBSDataAutoRelease payload = key_payload(mask || conceal ? masked(event) : event);
 	if (emit_overlay_event("key", payload, true))
 		++core.totals.sent;
 
@@ -84,6 +84,7 @@ void emit_key_event(Core &core, const KeyEvent &event)
 	context.dock_has_text = dock_has_text(core);
 	context.mask = mask;
 	context.layout = &text_layout();
+	context.conceal = conceal;
 	if (const auto frame = type_from_key(core.keys_text, event, context))
 		send_text_frame(core, *frame);
 }

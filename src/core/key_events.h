@@ -7,8 +7,9 @@
 
 namespace clackery {
 
-// Sends one key event (masked when asked) and types its character for the "keys" source.
-void emit_key_event(Core &core, const KeyEvent &event);
+// Sends one key event (masked when the "mask" setting asks, or when `conceal`: typed into a
+// password field) and types its character for the "keys" source (a dot when concealed).
+void emit_key_event(Core &core, const KeyEvent &event, bool conceal = false);
 
 // Sends one mouse button transition ("mouse") or wheel notch ("wheel"), counted in "sent" as the
 // keys are; while keys are masked it carries no modifiers.

@@ -114,6 +114,12 @@ std::optional<TextFrame> type_from_key(KeysText &text, const KeyEvent &event, co
 	} else {
 		return std::nullopt;
 	}
+	if (context.conceal) {
+		for (char32_t &cp : added) {
+			if (cp != U'\n')
+				cp = kMaskDot;
+		}
+	}
 	text.code_points.insert(text.code_points.end(), added.begin(), added.end());
 	keep_last_window(text);
 	return frame(text, op, added, context.mask);

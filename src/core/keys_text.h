@@ -22,6 +22,9 @@ struct KeyTypingContext {
 	bool dock_has_text = false; // the dock's own text wins while it has any
 	bool mask = false;
 	const std::vector<LayoutEntry> *layout = nullptr;
+	// Typed into a password field: what it types is kept as a "•", so that no later frame,
+	// masked or not, can reveal it.
+	bool conceal = false;
 };
 
 // Applies one key event to the text; the frame to send, or none when nothing was typed.

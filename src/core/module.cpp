@@ -11,6 +11,7 @@
 #include "core/hotkeys.h"
 #include "core/module_info.h"
 #include "core/options.h"
+#include "core/privacy.h"
 #include "core/request_services.h"
 #include "core/ring_wake.h"
 #include "core/runtime_state.h"
@@ -146,6 +147,7 @@ void shutdown_module()
 	delete_tick_timer(core);
 	stop_hook_thread(key_ring());
 	stop_ring_wake(core); // the hook thread is joined: nothing is inside the wake
+	stop_privacy_watcher(core);
 	core.held_keys.clear();
 	core.held_buttons = {};
 	clear_keys_text(core.keys_text);
@@ -213,6 +215,8 @@ bool load_module()
 	// Capture opens only once the user resumes.
 	bump_generation(key_ring(), !state.paused);
 	log_hook_result(core, hook_ok);
+	// Password fields and the screen lock, watched off the tick and off the hook thread.
+	start_privacy_watcher(core);
 
 	start_tick_timer(core);
 	obs_frontend_add_event_callback(on_frontend_event, &core);

@@ -2,6 +2,7 @@
 
 #include "capture/ring.h"
 #include "core/dock_host.h"
+#include "core/privacy.h"
 #include "core/state_object.h"
 #include "core/text_relay.h"
 #include "delivery/emit.h"
@@ -16,6 +17,9 @@ void set_paused(Core &core, bool value)
 	state.paused = value;
 	// Keys held across the change are forgotten; records queued before it are discarded.
 	close_capture_and_forget_keys(core);
+	// Resuming is the streamer's word that the screen is theirs again.
+	if (!state.paused)
+		forget_screen_lock(core);
 	if (!state.paused && state.auto_hidden) {
 		state.hidden = false;
 		state.auto_hidden = false;
@@ -55,6 +59,7 @@ void close_capture_and_forget_keys(Core &core)
 	bump_generation(key_ring(), false);
 	core.held_keys.clear();
 	core.held_buttons = {};
+	forget_privacy_keys(core);
 }
 
 void reopen_capture(const Core &core)

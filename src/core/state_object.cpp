@@ -34,6 +34,16 @@ OBSDataArrayAutoRelease sound_files(obs_data_t *settings)
 	return files;
 }
 
+// What the desktop's privacy hides now, as the tick last saw it.
+OBSDataAutoRelease privacy_object(const CorePrivacy &privacy)
+{
+	OBSDataAutoRelease object = obs_data_create();
+	obs_data_set_bool(object, "passwordField", privacy.shown.password_field);
+	obs_data_set_bool(object, "screenLocked", privacy.shown.screen_locked);
+	obs_data_set_string(object, "detector", privacy_detector_name(privacy.shown.detector));
+	return object;
+}
+
 } // namespace
 
 OBSDataAutoRelease build_state(const Core &core)
@@ -63,6 +73,7 @@ OBSDataAutoRelease build_state(const Core &core)
 	// An addition pages ignore: which road reached the overlay with the last event ("source",
 	// "broadcast" to every browser source, or "none" while no overlay source exists).
 	obs_data_set_string(out, "overlayRoad", overlay_road_name(vendor_record().overlayRoad));
+	obs_data_set_obj(out, "privacy", privacy_object(core.privacy));
 	return out;
 }
 

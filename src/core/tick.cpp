@@ -4,6 +4,7 @@
 #include "capture/ring.h"
 #include "common/clock.h"
 #include "core/key_events.h"
+#include "core/privacy.h"
 #include "core/runtime_state.h"
 
 namespace clackery {
@@ -12,14 +13,15 @@ namespace {
 constexpr std::uint64_t kSweepIntervalMs = 250;
 constexpr std::uint64_t kPublishIntervalMs = 2000;
 
-void consume_ring(Core &core)
+void consume_ring(Core &core, std::uint64_t now)
 {
 	KeyRing &ring = key_ring();
 	DeliveryCounters &counters = core.totals;
 	KeyRecord record;
 	// No cap per tick: a burst is never held back.
 	while (pop_record(ring, record)) {
-		if (core.runtime.paused)
+		// While the screen is locked, keys typed into the locker reach nothing at all.
+		if (core.runtime.paused || privacy_drops_keys(core))
 			continue;
 		if (record.kind != RecordKind::key) {
 			// What the hook thread queued before the mouse was switched off is not shown.
@@ -34,7 +36,7 @@ void consume_ring(Core &core)
 		counters.unknown += tally.unknown;
 		counters.repeated += tally.repeated;
 		if (event)
-			emit_key_event(core, *event);
+			pass_key_event(core, *event, now);
 	}
 }
 
@@ -43,7 +45,7 @@ void consume_ring(Core &core)
 void drain_keys(Core &core)
 {
 	if (core.running)
-		consume_ring(core);
+		consume_ring(core, tick_count_ms());
 }
 
 void tick(Core &core)
@@ -56,13 +58,15 @@ void tick_with(Core &core, const std::function<std::uint64_t()> &clock_ms,
 {
 	if (!core.running)
 		return;
-	consume_ring(core);
 	const std::uint64_t now = clock_ms();
+	if (follow_privacy(core, now))
+		publish_state(core, true);
+	consume_ring(core, now);
 	if (now >= core.next_sweep) {
 		core.next_sweep = now + kSweepIntervalMs;
-		if (!core.runtime.paused) {
+		if (!core.runtime.paused && !privacy_drops_keys(core)) {
 			for (const KeyEvent &event : sweep_held_keys(core.held_keys, probe, wall_clock_ms()))
-				emit_key_event(core, event);
+				pass_key_event(core, event, now);
 		}
 	}
 	if (now >= core.next_publish) {

@@ -47,6 +47,10 @@ public:
 			const std::string &text_source, const OverlayOptions &options, const std::string &text_color,
 			bool overlay_broadcast = false);
 
+	// After show_state: the status says so while keys are hidden for a password field, and the
+	// health line when nothing tells this desktop's password fields.
+	void show_privacy(bool masking_password_field, bool password_fields_unwatched);
+
 	// The line under the place-overlay button; the overlay placement reports its outcome here.
 	void set_placement_message(const std::string &text);
 

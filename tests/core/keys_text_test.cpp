@@ -121,3 +121,27 @@ TEST(TextKeyCodes, MatchTheTypingKeysOnly)
 	for (const char *code : {"Keya", "KeyAA", "Digit", "Digit10", "Space", "Numpad1", "Enter", "F1"})
 		EXPECT_FALSE(is_text_key_code(code)) << code;
 }
+
+// Typed into a password field: dots are what the text keeps, not only what it shows.
+TEST(ConcealedTyping, KeepsOnlyDotsInTheKeysText)
+{
+	const std::vector<LayoutEntry> layout = {{"KeyA", "a", "A"}, {"Digit1", "1", "!"}};
+	KeysText text;
+	KeyTypingContext context;
+	context.keys_mode = true;
+	context.layout = &layout;
+	type_from_key(text, KeyEvent{"KeyA", true, {}, 0}, context);
+	context.conceal = true;
+	const auto typed =
+	    type_from_key(text, KeyEvent{"Digit1", true, Modifiers{false, true, false, false}, 0}, context);
+	ASSERT_TRUE(typed);
+	EXPECT_EQ(typed->committed, "\xE2\x80\xA2");
+	type_from_key(text, KeyEvent{"Space", true, {}, 0}, context);
+	type_from_key(text, KeyEvent{"Enter", true, {}, 0}, context);
+	// Ctrl+A selects; it types nothing, concealed or not.
+	EXPECT_FALSE(type_from_key(text, KeyEvent{"KeyA", true, Modifiers{true, false, false, false}, 0}, context));
+	context.conceal = false;
+	// Frames afterwards, masked or not, show dots where the field's characters were.
+	EXPECT_EQ(keys_text_frame(text, false).text, "a\xE2\x80\xA2\xE2\x80\xA2\n");
+	EXPECT_EQ(keys_text_frame(text, false).caret, 4);
+}

@@ -166,7 +166,7 @@ TEST_F(Options, TheStateObjectHasEveryKey)
 	    "paused",      "hidden",    "mode",       "layout",    "skin",         "shortcuts", "run_on_start",
 	    "speed",       "heatmap",   "sound",      "mask",      "kana",         "rev",       "textSource",
 	    "textScroll",  "textColor", "textFont",   "textLines", "textFontSize", "textWidth", "textDirection",
-	    "soundVolume", "soundPack", "soundFiles", "hotkeys",   "overlayRoad",  "mouse"};
+	    "soundVolume", "soundPack", "soundFiles", "hotkeys",   "overlayRoad",  "mouse",     "privacy"};
 	std::sort(keys.begin(), keys.end());
 	std::sort(expected.begin(), expected.end());
 	EXPECT_EQ(keys, expected);
@@ -177,4 +177,9 @@ TEST_F(Options, TheStateObjectHasEveryKey)
 		OBSDataArrayAutoRelease binding = obs_data_get_array(hotkeys, action);
 		EXPECT_NE(binding, nullptr) << action;
 	}
+	// No watcher runs here: nothing is hidden, and the detector says it has not looked.
+	OBSDataAutoRelease privacy = obs_data_get_obj(state, "privacy");
+	EXPECT_FALSE(obs_data_get_bool(privacy, "passwordField"));
+	EXPECT_FALSE(obs_data_get_bool(privacy, "screenLocked"));
+	EXPECT_STREQ(obs_data_get_string(privacy, "detector"), "starting");
 }

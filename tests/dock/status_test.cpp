@@ -63,6 +63,25 @@ TEST(DockStatus, HealthLineJoinsCaptureAndDelivery)
 	EXPECT_EQ(c.health_label->text(), cases[0].text);
 }
 
+// Called after show_state, as the core does; a later show_state puts the plain texts back.
+TEST(DockStatus, PasswordFieldsAmendTheStatusAndTheHealthLine)
+{
+	DockCalls calls;
+	auto dock = make_recording_dock(calls);
+	TextDockAccess c(*dock);
+	dock->show_state(false, false, true, true, "dock", default_options(), "white");
+	dock->show_privacy(true, false);
+	EXPECT_EQ(c.run_status_label->text(), QStringLiteral("パスワード入力中のため伏せています"));
+	EXPECT_EQ(c.health_label->text(), QStringLiteral("キーの受付：動作中 ／ 受け渡し：準備できました"));
+
+	dock->show_state(false, false, true, true, "dock", default_options(), "white");
+	dock->show_privacy(false, true);
+	EXPECT_EQ(c.run_status_label->text(), QStringLiteral("キーの動きを配信に出しています"));
+	EXPECT_EQ(c.health_label->text(),
+		  QStringLiteral("キーの受付：動作中 ／ 受け渡し：準備できました ／ パスワード欄を見分けられません"));
+	EXPECT_EQ(calls.option_calls(), 0u);
+}
+
 TEST(DockStatus, SelectsEveryOptionWithoutCallingBack)
 {
 	DockCalls calls;

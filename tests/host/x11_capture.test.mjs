@@ -262,7 +262,7 @@ test('an X server without XInput 2 events: the hook fails with its reason, the d
   ]);
   const reply = await obs.callVendor('clackery_test', 'click_dock_button', { dock: 'clackery_dock', text: 'no such button' });
   const health = reply.labels.map((l) => l.text).filter((text) => text.includes(' ／ '));
-  assert.deepEqual(health, ['キーを拾えません ／ 受け渡し：準備できました']);
+  assert.deepEqual(health, ['キーを拾えません ／ 受け渡し：準備できました ／ パスワード欄を見分けられません']);
   const exit = await obs.stop();
   assert.equal(exit.code, 0);
 }, { xvfbArgs: ['-extension', 'Generic Event Extension'] }));
