@@ -14,11 +14,11 @@ enum class CaptureStatus { active, paused, failed };
 
 struct CaptureHealth {
 	CaptureStatus status = CaptureStatus::active;
-	std::uint32_t error = 0;                // Windows-style code; 0 when nothing is wrong
-	std::uint64_t reinstalls = 0;           // hooks put back since load
-	std::optional<double> last_key_age_ms;  // none before the first key
-	bool elevated_foreground = false;       // keys typed into the focused window cannot be seen
-	std::uint32_t away = 0;                 // AWAY_ bits: the session or the machine is away
+	std::uint32_t error = 0;               // Windows-style code; 0 when nothing is wrong
+	std::uint64_t reinstalls = 0;          // hooks put back since load
+	std::optional<double> last_key_age_ms; // none before the first key
+	bool elevated_foreground = false;      // keys typed into the focused window cannot be seen
+	std::uint32_t away = 0;                // AWAY_ bits: the session or the machine is away
 };
 
 // Failed when the capture thread does not run or its hook is gone for good (error: why); paused

@@ -13,7 +13,7 @@ constexpr std::uint32_t INTEGRITY_HIGH = 0x3000;
 constexpr std::uint32_t INTEGRITY_SYSTEM = 0x4000;
 
 struct IntegrityReading {
-	bool known = false;  // level holds the process's integrity level
+	bool known = false; // level holds the process's integrity level
 	std::uint32_t level = 0;
 	bool denied = false; // the process exists but refused to be asked: it outranks the asker
 };

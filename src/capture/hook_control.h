@@ -64,13 +64,13 @@ constexpr std::uint32_t AWAY_SUSPENDED = 4;    // the machine sleeps
 // What capture knows of its own health, for the state and the dock. Written on the hook thread,
 // read anywhere.
 struct CaptureHealthState {
-	std::atomic<std::uint64_t> reinstalls{0};       // hooks put back after the system dropped one
-	std::atomic<bool> reinstall_failed{false};      // the hook is gone and could not be put back
-	std::atomic<std::uint32_t> away{0};             // AWAY_ bits; no key is captured while any is set
-	std::atomic<std::uint64_t> absences{0};         // absences begun so far: the consumer releases held keys
-	std::atomic<double> last_key_ms{0};             // wall clock of the last key seen, 0 before the first
-	std::atomic<bool> elevated_foreground{false};   // the focused window's keys are hidden from us
-	std::uint64_t keys_published = 0;               // hook thread only: keys_seen at the last publication
+	std::atomic<std::uint64_t> reinstalls{0};     // hooks put back after the system dropped one
+	std::atomic<bool> reinstall_failed{false};    // the hook is gone and could not be put back
+	std::atomic<std::uint32_t> away{0};           // AWAY_ bits; no key is captured while any is set
+	std::atomic<std::uint64_t> absences{0};       // absences begun so far: the consumer releases held keys
+	std::atomic<double> last_key_ms{0};           // wall clock of the last key seen, 0 before the first
+	std::atomic<bool> elevated_foreground{false}; // the focused window's keys are hidden from us
+	std::uint64_t keys_published = 0;             // hook thread only: keys_seen at the last publication
 };
 
 struct HookControl {
@@ -89,7 +89,8 @@ struct HookControl {
 	std::atomic<bool> mouse_wanted{false};
 	// Whether the hook thread has the mouse selected or registered now; written by that thread.
 	std::atomic<bool> mouse_active{false};
-	// Key transitions the system source reported, capture open or not (hook thread only).
+	// Key transitions the system source reported, capture open or not (hook thread only); test
+	// keys are not among them.
 	std::uint64_t keys_seen = 0;
 	CaptureHealthState health;
 	OsHookState os;

@@ -31,10 +31,11 @@ void handle_test_key(KeyRing &ring, const ThreadMessage &message)
 		ring.paused.fetch_add(1, std::memory_order_relaxed);
 		return;
 	}
-	++ring.hook.keys_seen;
 	KeyRecord record = decode_test_key(message.wparam);
 	record.t = os::clock_ms();
 	push_record(ring, record, word);
+	// Not a sighting of the system source (the witness pairs those), but a key all the same.
+	ring.hook.health.last_key_ms.store(record.t, std::memory_order_release);
 }
 
 void set_elevated_foreground(KeyRing &ring, bool elevated)

@@ -75,7 +75,7 @@ WitnessVerdict WitnessMatcher::verdict(double now) const
 	const std::optional<double> due = deadline();
 	if (!due || now < *due)
 		return WitnessVerdict::waiting;
-	return last_hook_at_ >= witness_.front().at ? WitnessVerdict::skipped : WitnessVerdict::hook_gone;
+	return last_hook_at_ > witness_.front().at ? WitnessVerdict::skipped : WitnessVerdict::hook_gone;
 }
 
 std::vector<SeenKey> WitnessMatcher::take_unmatched()
