@@ -9,6 +9,7 @@
 #include "capture/hook_thread.h"
 #include "capture/witness_match.h"
 #include "hook_test_support.h"
+#include "interactive_desktop.h"
 
 #include <gtest/gtest.h>
 
@@ -72,6 +73,7 @@ class WatchedHook : public ::testing::Test {
 protected:
 	void SetUp() override
 	{
+		CLACKERY_SKIP_WITHOUT_INTERACTIVE_DESKTOP();
 		ASSERT_TRUE(start_hook_thread(*ring, true)) << "error " << hook_last_error(*ring);
 		ASSERT_NE(ring->hook.os.witness_window.load(), nullptr);
 		ASSERT_NE(ring->hook.os.session_window.load(), nullptr);
@@ -252,6 +254,7 @@ private:
 
 TEST(ElevatedForeground, KeysOfAnElevatedWindowAreNeitherMissedNorDelivered)
 {
+	CLACKERY_SKIP_WITHOUT_INTERACTIVE_DESKTOP();
 	CaptureLines lines;
 	FakeIntegrity fake;
 	set_integrity_probe(&fake);
