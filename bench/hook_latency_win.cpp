@@ -1,10 +1,9 @@
 // The hook's own cost per key (clock and push, and the sighting it keeps for the witness) and the
 // wake the hook thread raises for the UI thread once the hook has returned; the witness's cost per
-// key (raw input read and matched); the time from SendInput to the record being in the ring through
-// the real low-level hook, quiet and beside busy threads, with the hook thread at its raised
-// priority and at normal priority; from post_test_key to the record; and the hook thread's CPU
-// while the desktop is idle: median, 99th percentile, maximum.
-// Run: cmake --build <cross build> --target bench_hook_latency
+// key (raw input read and matched) and the hook thread's CPU per key without and with it; the time from SendInput to
+// the record being in the ring through the real low-level hook, quiet and beside busy threads, with the hook thread at
+// its raised priority and at normal priority; from post_test_key to the record; and the hook thread's CPU while the
+// desktop is idle: median, 99th percentile, maximum. Run: cmake --build <cross build> --target bench_hook_latency
 
 #include "capture/hook_thread.h"
 #include "capture/os_input.h"
@@ -145,6 +144,32 @@ void measure_hook_cost()
 	clackery::close_wake_signal(signal);
 }
 
+double hook_thread_cpu_ms(KeyRing &ring);
+bool await_record(KeyRing &ring);
+
+// The hook thread's CPU time per SendInput key, in microseconds; `pump` drains this thread's own
+// messages (the raw input of the window that holds the registration) after each key.
+double hook_thread_cpu_per_key(bool pump)
+{
+	constexpr int KEYS = 4000;
+	auto ring = std::make_unique<KeyRing>();
+	if (!clackery::start_hook_thread(*ring, true))
+		return -1;
+	clackery::bump_generation(*ring, true);
+	const double before = hook_thread_cpu_ms(*ring);
+	for (int key = 0; key < KEYS; ++key) {
+		send_a(key % 2 == 0);
+		if (!await_record(*ring))
+			break;
+		MSG message;
+		while (pump && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+			DispatchMessageW(&message);
+	}
+	const double after = hook_thread_cpu_ms(*ring);
+	clackery::stop_hook_thread(*ring);
+	return (after - before) * 1000 / KEYS;
+}
+
 // The witness's work for one key, as on the hook thread: the raw input read, then the matching
 // against the hook's sighting of the same key. Its own raw-input window in this process, before
 // the hook thread's witness exists (raw input is registered once per process).
@@ -208,10 +233,17 @@ void measure_witness_cost()
 	}
 	report("witness work per key (read, match)", bench.samples);
 	witness_bench = nullptr;
+
+	// The hook thread's CPU per key without its witness, which stands back while this process's
+	// keyboard raw input belongs to another window, then with it.
+	const double without = hook_thread_cpu_per_key(true);
 	device.dwFlags = RIDEV_REMOVE;
 	device.hwndTarget = nullptr;
 	RegisterRawInputDevices(&device, 1, sizeof(device));
 	DestroyWindow(window);
+	const double with = hook_thread_cpu_per_key(false);
+	std::printf("%-34s without witness %.1f us, with %.1f us (CPU time of the thread / keys)\n",
+		    "hook thread CPU per key", without, with);
 }
 
 // Threads that keep every core busy, as a game loading or a compile does.
