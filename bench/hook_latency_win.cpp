@@ -1,9 +1,10 @@
-// The hook's own cost per key (clock and push, and the sighting it keeps for the witness) and the
-// wake the hook thread raises for the UI thread once the hook has returned; the witness's cost per
-// key (raw input read and matched) and the hook thread's CPU per key without and with it; the time from SendInput to
-// the record being in the ring through the real low-level hook, quiet and beside busy threads, with the hook thread at
-// its raised priority and at normal priority; from post_test_key to the record; and the hook thread's CPU while the
-// desktop is idle: median, 99th percentile, maximum. Run: cmake --build <cross build> --target bench_hook_latency
+// What the hook thread costs and how fast it is, under Wine: the hook's own work per key (clock
+// and push, and the sighting it keeps for the witness); the wake it raises for the UI thread once
+// the hook has returned; the witness's work per key (raw input read and matched) and the thread's
+// CPU per key without and with the witness; SendInput to the record in the ring through the real
+// hook, quiet and beside busy threads at raised and at normal priority; post_test_key to the
+// record; and the thread's CPU while the desktop is idle. Median, 99th percentile, maximum.
+// Run: cmake --build <cross build> --target bench_hook_latency
 
 #include "capture/hook_thread.h"
 #include "capture/os_input.h"
