@@ -1,5 +1,6 @@
 #include "core/state_object.h"
 
+#include "core/capture_watch.h"
 #include "core/hotkeys.h"
 #include "sounds/sound_packs.h"
 
@@ -59,6 +60,7 @@ OBSDataAutoRelease build_state(const Core &core)
 	copy_string(settings, out, "soundPack", "sound_pack");
 	obs_data_set_array(out, "soundFiles", sound_files(settings));
 	obs_data_set_obj(out, "hotkeys", hotkeys_state_object(core));
+	obs_data_set_obj(out, "capture", capture_state_object(read_capture_report()));
 	return out;
 }
 

@@ -1,8 +1,10 @@
 #include "core/tick.h"
 
+#include "capture/capture_health.h"
 #include "capture/hook_thread.h"
 #include "capture/ring.h"
 #include "common/clock.h"
+#include "core/capture_watch.h"
 #include "core/key_events.h"
 #include "core/runtime_state.h"
 
@@ -56,11 +58,14 @@ void tick_with(Core &core, const std::function<std::uint64_t()> &clock_ms,
 {
 	if (!core.running)
 		return;
+	const std::uint64_t absences = capture_absences(key_ring());
 	consume_ring(core);
+	follow_capture(core, absences);
 	const std::uint64_t now = clock_ms();
 	if (now >= core.next_sweep) {
 		core.next_sweep = now + kSweepIntervalMs;
-		if (!core.runtime.paused) {
+		// Nothing is delivered while the session is away, sweep releases included.
+		if (!core.runtime.paused && !capture_away(key_ring())) {
 			for (const KeyEvent &event : sweep_held_keys(core.held_keys, probe, wall_clock_ms()))
 				emit_key_event(core, event);
 		}

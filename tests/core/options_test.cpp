@@ -166,7 +166,7 @@ TEST_F(Options, TheStateObjectHasEveryKey)
 	    "paused",        "hidden",      "mode",      "layout",     "skin",      "shortcuts",    "run_on_start",
 	    "speed",         "heatmap",     "sound",     "mask",       "kana",      "mouse",        "rev",
 	    "textSource",    "textScroll",  "textColor", "textFont",   "textLines", "textFontSize", "textWidth",
-	    "textDirection", "soundVolume", "soundPack", "soundFiles", "hotkeys"};
+	    "textDirection", "soundVolume", "soundPack", "soundFiles", "hotkeys",   "capture"};
 	std::sort(keys.begin(), keys.end());
 	std::sort(expected.begin(), expected.end());
 	EXPECT_EQ(keys, expected);
@@ -177,4 +177,11 @@ TEST_F(Options, TheStateObjectHasEveryKey)
 		OBSDataArrayAutoRelease binding = obs_data_get_array(hotkeys, action);
 		EXPECT_NE(binding, nullptr) << action;
 	}
+	// No capture thread runs here: failed, and no key ever came (no age at all, as null cannot be held).
+	OBSDataAutoRelease capture = obs_data_get_obj(state, "capture");
+	EXPECT_STREQ(obs_data_get_string(capture, "status"), "failed");
+	EXPECT_EQ(obs_data_get_int(capture, "reinstalls"), 0);
+	EXPECT_FALSE(obs_data_get_bool(capture, "elevatedForeground"));
+	EXPECT_FALSE(obs_data_has_user_value(capture, "lastKeyAgeMs"));
+	EXPECT_TRUE(obs_data_has_user_value(capture, "error"));
 }
