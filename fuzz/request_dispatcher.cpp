@@ -113,6 +113,8 @@ struct FakeServices final : RequestServices {
 	{
 		return DockGeometryReport{};
 	}
+	DockStatusTexts dock_status_texts() override { return DockStatusTexts{"run", "health", "capture", ""}; }
+	bool capture_event(CaptureTestKind, std::uint32_t) override { return true; }
 };
 
 FakeServices fake_services;

@@ -54,7 +54,7 @@ KEYS=$x11_keys cmake --build "$BUILD_DIR" --target bench_x11_latency
 say "the hook's own cost per key: the X11 capture thread (clock, push, wake)"
 "$BUILD_DIR/bench/capture_bench" --benchmark_filter=hook_cost_waking
 
-say "the hook's own cost per key: the Windows hook under Wine (the cross build of the Wine tests)"
+say "the Windows hook under Wine (the cross build of the Wine tests): the hook's and the witness's cost per key, latency quiet and busy, idle CPU"
 ensure_packages g++-mingw-w64-x86-64-posix wine wine64
 WINE_BUILD_DIR=$ROOT/build-wine
 cmake -S "$ROOT" -B "$WINE_BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

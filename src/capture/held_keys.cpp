@@ -62,6 +62,17 @@ std::vector<KeyEvent> sweep_held_keys(HeldKeys &held, const std::function<KeySta
 	return released;
 }
 
+std::vector<KeyEvent> release_all_held_keys(HeldKeys &held, double t)
+{
+	std::vector<KeyEvent> released;
+	while (!held.empty()) {
+		const char *name = held.begin()->second.name;
+		held.erase(held.begin());
+		released.push_back(KeyEvent{name, false, held_modifiers(held), t});
+	}
+	return released;
+}
+
 KeyEvent masked(const KeyEvent &event)
 {
 	return KeyEvent{"*", event.down, Modifiers{}, event.t};

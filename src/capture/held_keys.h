@@ -47,6 +47,10 @@ std::optional<KeyEvent> update_held_keys(HeldKeys &held, const KeyRecord &record
 std::vector<KeyEvent> sweep_held_keys(HeldKeys &held, const std::function<KeyState(std::uint32_t vk)> &key_state,
 				      double t);
 
+// Releases every held key, in key order, each event with the modifiers still held after it: the
+// session went away (a lock, a user switch, a sleep) and no release will come.
+std::vector<KeyEvent> release_all_held_keys(HeldKeys &held, double t);
+
 // The copy sent while the "mask" setting is on: no key name, no modifiers.
 KeyEvent masked(const KeyEvent &event);
 

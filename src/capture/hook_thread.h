@@ -31,6 +31,19 @@ void set_mouse_capture(KeyRing &ring, bool on);
 // Whether the hook thread captures the mouse now (it follows set_mouse_capture shortly after).
 bool mouse_capture_active(const KeyRing &ring);
 
+// Stand-ins for system events, handled on the hook thread as the real ones are.
+enum class CaptureTestEvent : std::uint32_t {
+	drop_hook = 1,        // the system hook vanishes unknown to us, as Windows removes a slow one
+	hook_lost = 2,        // as the watchdog finding the hook gone; arg: the error the reinstall fails with, 0 none
+	away = 3,             // arg: AWAY_ bits that begin (lock, user switch, sleep)
+	back = 4,             // arg: AWAY_ bits that end
+	foreground = 5,       // arg: 1 the focused window outranks us, 0 it does not
+	check_foreground = 6, // ask the integrity probe now, as a foreground change does
+};
+
+// False when the thread does not run or the event is unknown; true means posted.
+bool post_capture_test_event(KeyRing &ring, std::uint32_t event, std::uint64_t arg);
+
 bool hook_running(const KeyRing &ring);
 std::uint32_t hook_last_error(const KeyRing &ring);
 

@@ -122,6 +122,21 @@ void follow_mouse_wanted(KeyRing &ring)
 	ring.hook.mouse_active.store(wanted && selected, std::memory_order_release);
 }
 
+bool reinstall_capture(KeyRing &ring, std::uint32_t &error)
+{
+	remove_capture(ring);
+	return install_capture(ring, error);
+}
+
+// A key source read from a descriptor is not removed behind the reader's back.
+void drop_capture_unnoticed(KeyRing &) {}
+
+void start_watchers(KeyRing &) {}
+void stop_watchers(KeyRing &) {}
+
+// Raising a thread's priority needs privileges here that the host does not have.
+void raise_thread_priority() {}
+
 WaitResult wait_message(HookControl &control, ThreadMessage &message, std::uint32_t &error)
 {
 	OsHookState &state = control.os;
@@ -138,7 +153,7 @@ WaitResult wait_message(HookControl &control, ThreadMessage &message, std::uint3
 		}
 		// What was stored before this wait wakes the consumer now, not after it.
 		if (KeyRing *ring = hook_thread_ring())
-			raise_ring_wake(*ring);
+			before_wait(*ring);
 		// Only this thread closes the descriptor, so it stays valid outside the lock.
 		pollfd fds[2] = {{wake_fd, POLLIN, 0}, {-1, POLLIN, 0}};
 		nfds_t count = 1;
@@ -183,11 +198,21 @@ KeyState key_state(std::uint32_t vk)
 {
 	return x11_key_state(vk);
 }
+
+std::uint32_t key_state_error()
+{
+	return x11_key_state_error();
+}
 #else
 KeyState key_state(std::uint32_t)
 {
 	// No system-wide key state without a key source.
 	return KeyState::unknown;
+}
+
+std::uint32_t key_state_error()
+{
+	return 0;
 }
 #endif
 

@@ -1,10 +1,12 @@
 // Windows: the thread's own message queue and the low-level keyboard hook, which the system
-// calls on the installing thread while it takes its messages (PeekMessageW).
+// calls on the installing thread while it takes its messages (PeekMessageW), and the thread's
+// windows (the witness, the session watch), whose messages the wait dispatches.
 
 #include "capture/key_message.h"
 #include "capture/mouse_input_win.h"
 #include "capture/os_input.h"
 #include "capture/ring.h"
+#include "capture/win_watchers.h"
 
 #include "common/win32.h"
 
@@ -21,6 +23,11 @@ LRESULT CALLBACK low_level_keyboard_proc(int code, WPARAM wParam, LPARAM lParam)
 		if (KeyRing *ring = hook_thread_ring()) {
 			take_waiting_raw_mouse(ring->hook.os);
 			const auto *info = reinterpret_cast<const KBDLLHOOKSTRUCT *>(lParam);
+			// Kept for the witness, capture open or not: it tells a live hook from a lost one.
+			HookControl &control = ring->hook;
+			control.os.sightings[control.keys_seen & (HOOK_SIGHTINGS - 1)] =
+			    HookSighting{info->vkCode, info->scanCode, info->flags};
+			++control.keys_seen;
 			record_captured_key(*ring, record_from_hook(info->vkCode, info->scanCode, info->flags));
 		}
 	}
@@ -45,16 +52,22 @@ std::uint32_t current_thread_id()
 	return GetCurrentThreadId();
 }
 
-bool install_capture(KeyRing &ring, std::uint32_t &error)
+HHOOK set_keyboard_hook(std::uint32_t &error)
 {
 	HMODULE module = nullptr;
 	GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
 			   reinterpret_cast<LPCWSTR>(reinterpret_cast<void *>(&low_level_keyboard_proc)), &module);
 	HHOOK hook = SetWindowsHookExW(WH_KEYBOARD_LL, low_level_keyboard_proc, module, 0);
-	if (!hook) {
+	if (!hook)
 		error = GetLastError();
+	return hook;
+}
+
+bool install_capture(KeyRing &ring, std::uint32_t &error)
+{
+	HHOOK hook = set_keyboard_hook(error);
+	if (!hook)
 		return false;
-	}
 	ring.hook.os.hook = hook;
 	return true;
 }
@@ -69,11 +82,52 @@ void remove_capture(KeyRing &ring)
 	}
 }
 
+bool reinstall_capture(KeyRing &ring, std::uint32_t &error)
+{
+	HHOOK hook = set_keyboard_hook(error);
+	if (!hook)
+		return false;
+	// The old handle may name a hook the system has already removed; unhooking it then fails,
+	// harmlessly. The mouse's raw input stays as it is.
+	HHOOK old = static_cast<HHOOK>(ring.hook.os.hook);
+	ring.hook.os.hook = hook;
+	if (old)
+		UnhookWindowsHookEx(old);
+	return true;
+}
+
+void drop_capture_unnoticed(KeyRing &ring)
+{
+	// The handle stays, as it does when the system removes the hook.
+	if (ring.hook.os.hook)
+		UnhookWindowsHookEx(static_cast<HHOOK>(ring.hook.os.hook));
+}
+
+void start_watchers(KeyRing &ring)
+{
+	start_raw_key_witness(ring);
+	start_session_watch(ring);
+}
+
+void stop_watchers(KeyRing &ring)
+{
+	stop_session_watch(ring);
+	stop_raw_key_witness(ring);
+}
+
+void raise_thread_priority()
+{
+	// Within the process's class, as any process may raise its own threads: the thread does
+	// little and briefly, and starved it would lose its hook.
+	SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+}
+
 WaitResult wait_message(HookControl &, ThreadMessage &message, std::uint32_t &error)
 {
 	MSG msg;
 	// Sent messages, the system hook's calls among them, are handled inside PeekMessageW; posted
-	// ones for a window of this thread (raw input) go to its procedure.
+	// ones for a window of this thread (raw input, the witness's timer, session messages) go to
+	// its procedure.
 	for (;;) {
 		if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
 			if (msg.hwnd == nullptr)
@@ -84,7 +138,7 @@ WaitResult wait_message(HookControl &, ThreadMessage &message, std::uint32_t &er
 		// The keys the hook stored wake the consumer here, once the hook has returned: waking
 		// is a system call, which the system's input should not wait for.
 		if (KeyRing *ring = hook_thread_ring())
-			raise_ring_wake(*ring);
+			before_wait(*ring);
 		if (MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) ==
 		    WAIT_FAILED) {
 			error = GetLastError();
@@ -116,6 +170,11 @@ KeyState key_state(std::uint32_t vk)
 {
 	const bool down = (static_cast<unsigned short>(GetAsyncKeyState(static_cast<int>(vk))) & 0x8000) != 0;
 	return down ? KeyState::down : KeyState::up;
+}
+
+std::uint32_t key_state_error()
+{
+	return 0;
 }
 
 } // namespace os

@@ -1,6 +1,6 @@
 #pragma once
 // The messages of the hook thread's queue, numbered as Windows numbers thread messages so that
-// every platform carries the same three values.
+// every platform carries the same values.
 
 #include <cstdint>
 
@@ -10,6 +10,8 @@ constexpr std::uint32_t WM_QUIT_MESSAGE = 0x0012;      // WM_QUIT
 constexpr std::uint32_t WM_CLACKERY_TEST_KEY = 0x8029; // WM_APP + 41
 // Mouse capture is to follow HookControl::mouse_wanted (selected or registered only while on).
 constexpr std::uint32_t WM_CLACKERY_MOUSE = 0x802A; // WM_APP + 42
+// A stand-in for a system event (test requests and tests): wParam the event, lParam its argument.
+constexpr std::uint32_t WM_CLACKERY_CAPTURE_TEST = 0x802B; // WM_APP + 43
 
 struct ThreadMessage {
 	std::uint32_t id = 0;

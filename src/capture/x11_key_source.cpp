@@ -9,6 +9,7 @@
 #include "capture/capture_log.h"
 #include "capture/mouse_records.h"
 #include "capture/os_input.h"
+#include "capture/ring.h"
 #include "capture/x11_connection.h"
 #include "capture/x11_keymap.h"
 
@@ -68,6 +69,7 @@ private:
 		// Keys Windows has no scan code for are not keys of ours either.
 		if (!key)
 			return;
+		++ring.hook.keys_seen;
 		KeyRecord record;
 		record.scancode = key->scancode;
 		record.vk = key->vk;

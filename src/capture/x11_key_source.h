@@ -34,6 +34,10 @@ std::unique_ptr<KeyBackend> open_x11_key_backend_for(const char *display, const 
 // Unknown without a display or an answer. Callable from any thread.
 KeyState x11_key_state(std::uint32_t vk);
 
+// Why the last x11_key_state got no answer: ERROR_CODE_CONNECTION_REFUSED when the display could
+// not be reached, ERROR_CODE_CONNECTION_ABORTED when it gave no reply; 0 after an answer.
+std::uint32_t x11_key_state_error();
+
 // The same asked on `connection` (null: unknown).
 KeyState x11_key_state_on(xcb_connection_t *connection, std::uint32_t vk);
 

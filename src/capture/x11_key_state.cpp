@@ -6,6 +6,7 @@
 #include "capture/x11_keymap.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <mutex>
 
@@ -20,6 +21,8 @@ struct KeyStateProbe {
 	XcbConnection connection;                           // guarded by mutex
 	std::chrono::steady_clock::time_point next_attempt; // guarded by mutex
 };
+
+std::atomic<std::uint32_t> probe_error{0};
 
 KeyStateProbe &probe()
 {
@@ -61,7 +64,18 @@ KeyState x11_key_state(std::uint32_t vk)
 {
 	KeyStateProbe &state = probe();
 	std::lock_guard<std::mutex> lock(state.mutex);
-	return x11_key_state_on(usable_connection(state), vk);
+	xcb_connection_t *connection = usable_connection(state);
+	const KeyState answer = x11_key_state_on(connection, vk);
+	std::uint32_t error = 0;
+	if (answer == KeyState::unknown)
+		error = connection == nullptr ? ERROR_CODE_CONNECTION_REFUSED : ERROR_CODE_CONNECTION_ABORTED;
+	probe_error.store(error, std::memory_order_release);
+	return answer;
+}
+
+std::uint32_t x11_key_state_error()
+{
+	return probe_error.load(std::memory_order_acquire);
 }
 
 } // namespace clackery

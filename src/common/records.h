@@ -39,6 +39,17 @@ struct OverlayOptions {
 	std::string text_direction = "skin";
 };
 
+// Key capture's health as the core hands it to the dock and the state object.
+struct CaptureReport {
+	std::string status = "active"; // "active", "paused" or "failed"
+	std::uint32_t error = 0;       // Windows-style code, 0 when nothing is wrong
+	std::uint64_t reinstalls = 0;  // system hooks put back since load
+	bool has_last_key = false;
+	double last_key_age_ms = 0;
+	bool elevated_foreground = false; // the focused window's keys cannot be seen
+	bool away = false;                // paused by a lock, a user switch or a sleep
+};
+
 inline OverlayOptions default_options()
 {
 	return OverlayOptions{};

@@ -7,6 +7,14 @@
 
 namespace clackery {
 
+// What the dock's status area reads, line by line ("test_dock_status").
+struct DockStatusTexts {
+	std::string run;     // the running line
+	std::string health;  // capture and delivery
+	std::string capture; // the capture's health
+	std::string notice;  // the elevated-window notice; empty while hidden
+};
+
 // Outcome of placing the overlay source in the current scene.
 struct OverlayPlacement {
 	bool ok = false;         // the scene holds an overlay source now

@@ -51,6 +51,18 @@ struct CorePrivacy {
 	PrivacySnapshot shown; // as last published
 };
 
+// What the tick last saw of capture's health: a change is broadcast at once, and each new
+// absence of the session releases the held keys.
+struct CaptureWatch {
+	bool primed = false; // the first tick only takes note: the load has just published
+	std::uint64_t absences = 0;
+	bool away = false;
+	bool failed = false;
+	std::uint32_t error = 0;
+	std::uint64_t reinstalls = 0;
+	bool elevated = false;
+};
+
 struct Core;
 using HotkeyAction = void (*)(Core &);
 
@@ -81,6 +93,7 @@ struct Core {
 	QPointer<QTimer> tick_timer;
 	std::uint64_t next_sweep = 0;   // tick clock, milliseconds
 	std::uint64_t next_publish = 0; // tick clock, milliseconds
+	CaptureWatch capture_watch;
 
 	// The hook raises it when it stores a key; the watcher drains the ring on the UI thread.
 	WakeSignal wake_signal;

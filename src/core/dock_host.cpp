@@ -1,7 +1,6 @@
 #include "core/dock_host.h"
 
-#include "capture/hook_thread.h"
-#include "capture/ring.h"
+#include "core/capture_report.h"
 #include "core/state_object.h"
 #include "delivery/vendor.h"
 #include "dock/control_dock.h"
@@ -124,13 +123,16 @@ void show_state_on_dock(const Core &core)
 	if (!core.dock)
 		return;
 	obs_data_t *settings = core.settings.data;
-	core.dock->show_state(core.runtime.paused, core.runtime.hidden, hook_running(key_ring()),
+	const CaptureReport capture = read_capture_report();
+	// A thread that runs without its hook captures nothing either.
+	core.dock->show_state(core.runtime.paused, core.runtime.hidden, capture.status != "failed",
 			      vendor_record().deliveryEnabled.load(), obs_data_get_string(settings, "text_source"),
 			      current_options(core), obs_data_get_string(settings, "text_color"),
 			      vendor_record().overlayRoad == OverlayRoad::Broadcast);
 	const PrivacySnapshot &privacy = core.privacy.shown;
 	core.dock->show_privacy(privacy.password_field && !core.runtime.paused,
 				privacy.detector == PrivacyDetector::none);
+	core.dock->show_capture_health(capture);
 }
 
 QDockWidget *enclosing_dock_frame(QWidget *widget)

@@ -156,4 +156,30 @@ std::optional<DockGeometryReport> CoreRequests::dock_geometry(const DockGeometry
 	return report_dock_geometry(enclosing_dock_frame(core_.dock.data()), request);
 }
 
+DockStatusTexts CoreRequests::dock_status_texts()
+{
+	return core_.dock->status_texts();
+}
+
+bool CoreRequests::capture_event(CaptureTestKind kind, std::uint32_t error)
+{
+	// A lock stands for every absence: the capture thread handles them alike.
+	switch (kind) {
+	case CaptureTestKind::hook_lost:
+		return post_capture_test_event(key_ring(), static_cast<std::uint32_t>(CaptureTestEvent::hook_lost),
+					       error);
+	case CaptureTestKind::away:
+		return post_capture_test_event(key_ring(), static_cast<std::uint32_t>(CaptureTestEvent::away),
+					       AWAY_LOCKED);
+	case CaptureTestKind::back:
+		return post_capture_test_event(key_ring(), static_cast<std::uint32_t>(CaptureTestEvent::back),
+					       AWAY_LOCKED);
+	case CaptureTestKind::elevated:
+		return post_capture_test_event(key_ring(), static_cast<std::uint32_t>(CaptureTestEvent::foreground), 1);
+	case CaptureTestKind::not_elevated:
+		return post_capture_test_event(key_ring(), static_cast<std::uint32_t>(CaptureTestEvent::foreground), 0);
+	}
+	return false;
+}
+
 } // namespace clackery

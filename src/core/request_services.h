@@ -35,6 +35,8 @@ public:
 	void dock_show(bool visible) override;
 	std::optional<DockImage> dock_grab(bool floating) override;
 	std::optional<DockGeometryReport> dock_geometry(const DockGeometryRequest &request) override;
+	DockStatusTexts dock_status_texts() override;
+	bool capture_event(CaptureTestKind kind, std::uint32_t error) override;
 
 private:
 	Core &core_;

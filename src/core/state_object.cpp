@@ -1,5 +1,6 @@
 #include "core/state_object.h"
 
+#include "core/capture_report.h"
 #include "core/hotkeys.h"
 #include "delivery/vendor.h"
 #include "sounds/sound_packs.h"
@@ -74,6 +75,7 @@ OBSDataAutoRelease build_state(const Core &core)
 	// "broadcast" to every browser source, or "none" while no overlay source exists).
 	obs_data_set_string(out, "overlayRoad", overlay_road_name(vendor_record().overlayRoad));
 	obs_data_set_obj(out, "privacy", privacy_object(core.privacy));
+	obs_data_set_obj(out, "capture", capture_state_object(read_capture_report()));
 	return out;
 }
 

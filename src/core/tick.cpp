@@ -1,8 +1,10 @@
 #include "core/tick.h"
 
+#include "capture/capture_health.h"
 #include "capture/hook_thread.h"
 #include "capture/ring.h"
 #include "common/clock.h"
+#include "core/capture_watch.h"
 #include "core/key_events.h"
 #include "core/privacy.h"
 #include "core/runtime_state.h"
@@ -58,13 +60,16 @@ void tick_with(Core &core, const std::function<std::uint64_t()> &clock_ms,
 {
 	if (!core.running)
 		return;
+	const std::uint64_t absences = capture_absences(key_ring());
 	const std::uint64_t now = clock_ms();
 	if (follow_privacy(core, now))
 		publish_state(core, true);
 	consume_ring(core, now);
+	follow_capture(core, absences);
 	if (now >= core.next_sweep) {
 		core.next_sweep = now + kSweepIntervalMs;
-		if (!core.runtime.paused && !privacy_drops_keys(core)) {
+		// Nothing is delivered while the session is away, sweep releases included.
+		if (!core.runtime.paused && !privacy_drops_keys(core) && !capture_away(key_ring())) {
 			for (const KeyEvent &event : sweep_held_keys(core.held_keys, probe, wall_clock_ms()))
 				pass_key_event(core, event, now);
 		}

@@ -26,6 +26,9 @@ struct RequestCounters {
 	std::uint64_t text_paused = 0;
 };
 
+// A stand-in for a system event of key capture ("test_capture_event"), by its request name.
+enum class CaptureTestKind { hook_lost, away, back, elevated, not_elevated };
+
 struct TestKey {
 	std::uint32_t scancode = 0;
 	std::uint32_t vk = 0;
@@ -68,6 +71,11 @@ public:
 	// The floating frame as it is on screen, or the docked content at its natural size.
 	virtual std::optional<DockImage> dock_grab(bool floating) = 0;
 	virtual std::optional<DockGeometryReport> dock_geometry(const DockGeometryRequest &request) = 0;
+	// What the dock's status area shows now.
+	virtual DockStatusTexts dock_status_texts() = 0;
+	// Posts the event to the capture thread; `error` is the failure a lost hook's reinstall
+	// meets (0: it succeeds). True when posted.
+	virtual bool capture_event(CaptureTestKind kind, std::uint32_t error) = 0;
 };
 
 } // namespace clackery

@@ -16,6 +16,7 @@ void set_overlay_options(RequestServices &services, obs_data_t *request, obs_dat
 void set_hotkeys(RequestServices &services, obs_data_t *request, obs_data_t *response);
 void add_overlay(RequestServices &services, obs_data_t *request, obs_data_t *response);
 void accept_stream_started(RequestServices &services, obs_data_t *request, obs_data_t *response);
+void capture_event(RequestServices &services, obs_data_t *request, obs_data_t *response);
 
 void dock_input_method(RequestServices &services, obs_data_t *request, obs_data_t *response);
 void dock_key(RequestServices &services, obs_data_t *request, obs_data_t *response);
@@ -25,5 +26,6 @@ void show_dock(RequestServices &services, obs_data_t *request, obs_data_t *respo
 void grab_dock(RequestServices &services, obs_data_t *request, obs_data_t *response);
 void dock_paused(RequestServices &services, obs_data_t *request, obs_data_t *response);
 void dock_geometry(RequestServices &services, obs_data_t *request, obs_data_t *response);
+void dock_status(RequestServices &services, obs_data_t *request, obs_data_t *response);
 
 } // namespace clackery

@@ -56,6 +56,31 @@ void get_state(RequestServices &services, obs_data_t *, obs_data_t *response)
 		obs_data_apply(response, state);
 }
 
+// "event": "hook_lost" (with "error", the failure its reinstall meets, 0 when absent), "away",
+// "back", "elevated" or "not_elevated"; "accepted" when posted to the capture thread.
+void capture_event(RequestServices &services, obs_data_t *request, obs_data_t *response)
+{
+	static const std::pair<const char *, CaptureTestKind> kinds[] = {
+	    {"hook_lost", CaptureTestKind::hook_lost},
+	    {"away", CaptureTestKind::away},
+	    {"back", CaptureTestKind::back},
+	    {"elevated", CaptureTestKind::elevated},
+	    {"not_elevated", CaptureTestKind::not_elevated},
+	};
+	std::string event;
+	std::int64_t error = 0;
+	bool accepted = false;
+	if (read_string(request, "event", event, true) && read_unsigned(request, "error", error, 0xFFFFFFFFu, false)) {
+		for (const auto &[name, kind] : kinds) {
+			if (event == name) {
+				accepted = services.capture_event(kind, static_cast<std::uint32_t>(error));
+				break;
+			}
+		}
+	}
+	obs_data_set_bool(response, "accepted", accepted);
+}
+
 void push_test_key(RequestServices &services, obs_data_t *request, obs_data_t *response)
 {
 	std::int64_t scancode = 0;

@@ -155,4 +155,16 @@ void dock_geometry(RequestServices &services, obs_data_t *request, obs_data_t *r
 	obs_data_set_bool(response, "frameInside", report->frame_inside);
 }
 
+void dock_status(RequestServices &services, obs_data_t *, obs_data_t *response)
+{
+	if (dock_missing(services, response))
+		return;
+	const DockStatusTexts texts = services.dock_status_texts();
+	accept(response, true);
+	obs_data_set_string(response, "run", texts.run.c_str());
+	obs_data_set_string(response, "health", texts.health.c_str());
+	obs_data_set_string(response, "capture", texts.capture.c_str());
+	obs_data_set_string(response, "notice", texts.notice.c_str());
+}
+
 } // namespace clackery

@@ -25,6 +25,8 @@ const VendorRequestRow kVendorRequests[] = {
     {"test_grab_dock", true, grab_dock},
     {"test_dock_paused", true, dock_paused},
     {"test_dock_geometry", true, dock_geometry},
+    {"test_capture_event", true, capture_event},
+    {"test_dock_status", true, dock_status},
 };
 
 const std::size_t kVendorRequestCount = std::size(kVendorRequests);

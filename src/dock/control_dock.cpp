@@ -146,6 +146,10 @@ TextDock::TextDock(std::function<void(bool)> set_paused, std::function<void()> t
 
 	mode_cycle_button = new QPushButton(QStringLiteral("モードを切り替える"), this);
 	health_label = wrapping_label(this);
+	capture_health_label = wrapping_label(this);
+	elevated_label = wrapping_label(this);
+	elevated_label->setStyleSheet(QStringLiteral("QLabel { color: #E0A030; font-weight: bold; }"));
+	elevated_label->setVisible(false);
 	auto *place_button = new QPushButton(QStringLiteral("いまのシーンに Clackery を置く"), this);
 	placement_label = wrapping_label(
 	    this, QStringLiteral("いまのシーンへ置けます。音の大きさは OBS の音声ミキサーで変えられます。"));
@@ -163,6 +167,8 @@ TextDock::TextDock(std::function<void(bool)> set_paused, std::function<void()> t
 	content_layout->addWidget(text_input);
 	content_layout->addWidget(clear_button);
 	content_layout->addWidget(health_label);
+	content_layout->addWidget(capture_health_label);
+	content_layout->addWidget(elevated_label);
 	content_layout->addStretch(0);
 	scroll->viewport()->installEventFilter(new NarrowFormWrap(form, content));
 

@@ -4,6 +4,7 @@
 // accepted back with show_state, which never calls back.
 
 #include "common/records.h"
+#include "common/request_records.h"
 
 #include <QWidget>
 
@@ -51,6 +52,12 @@ public:
 	// health line when nothing tells this desktop's password fields.
 	void show_privacy(bool masking_password_field, bool password_fields_unwatched);
 
+	// The capture's health under the status line, and the notice while the focused window's keys
+	// cannot be seen (hidden otherwise). Calls nothing.
+	void show_capture_health(const CaptureReport &report);
+	// What the status area shows now, for checks from outside the process.
+	DockStatusTexts status_texts() const;
+
 	// The line under the place-overlay button; the overlay placement reports its outcome here.
 	void set_placement_message(const std::string &text);
 
@@ -94,6 +101,8 @@ private:
 	QPushButton *clear_button = nullptr;
 	QLabel *run_status_label = nullptr;
 	QLabel *health_label = nullptr;
+	QLabel *capture_health_label = nullptr;
+	QLabel *elevated_label = nullptr;
 	QLabel *text_hint_label = nullptr;
 	QLabel *placement_label = nullptr;
 	QComboBox *text_source_combo = nullptr;

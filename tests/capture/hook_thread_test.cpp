@@ -1,6 +1,7 @@
 // The hook thread's contract in test mode (no system capture), the same on every platform:
 // start handshake, test keys through the thread's queue, the capture word check, stop.
 
+#include "capture/capture_health.h"
 #include "capture/hook_thread.h"
 #include "capture/os_input.h"
 #include "capture/wake_signal.h"
@@ -206,6 +207,69 @@ TEST_F(TestModeHook, TestKeysRaiseTheWakeSignalOnlyWhileCaptureIsOpen)
 	close_wake_signal(signal);
 }
 
+// The health record through the stand-ins for system events, as the test requests drive it.
+TEST_F(TestModeHook, HealthFollowsALostHookAnAbsenceAndTheirEnds)
+{
+	CaptureLines lines;
+	const double now = wall_clock_ms();
+	CaptureHealth health = read_capture_health(*ring, now);
+	EXPECT_EQ(health.status, CaptureStatus::active);
+	EXPECT_FALSE(health.last_key_age_ms.has_value());
+
+	// The hook is found gone and cannot be put back: failed, with the reason.
+	ASSERT_TRUE(post_capture_test_event(*ring, static_cast<std::uint32_t>(CaptureTestEvent::hook_lost), 5));
+	expect_marker_arrives();
+	health = read_capture_health(*ring, wall_clock_ms());
+	EXPECT_EQ(health.status, CaptureStatus::failed);
+	EXPECT_EQ(health.error, 5u);
+	EXPECT_EQ(health.reinstalls, 0u);
+	ASSERT_TRUE(health.last_key_age_ms.has_value()); // the marker
+	EXPECT_GE(*health.last_key_age_ms, 0.0);
+	EXPECT_LT(*health.last_key_age_ms, 5000.0);
+	EXPECT_EQ(lines.count("hook lost and not reinstalled error=5"), 1);
+
+	// Put back: active again, counted and logged.
+	ASSERT_TRUE(post_capture_test_event(*ring, static_cast<std::uint32_t>(CaptureTestEvent::hook_lost), 0));
+	expect_marker_arrives();
+	health = read_capture_health(*ring, wall_clock_ms());
+	EXPECT_EQ(health.status, CaptureStatus::active);
+	EXPECT_EQ(health.error, 0u);
+	EXPECT_EQ(health.reinstalls, 1u);
+	EXPECT_EQ(lines.count("hook reinstalled (1)"), 1);
+
+	// A lock and a sleep overlap: away until both have ended; keys meanwhile are refused.
+	const std::uint64_t absences = capture_absences(*ring);
+	ASSERT_TRUE(post_capture_test_event(*ring, static_cast<std::uint32_t>(CaptureTestEvent::away), AWAY_LOCKED));
+	ASSERT_TRUE(post_capture_test_event(*ring, static_cast<std::uint32_t>(CaptureTestEvent::away), AWAY_SUSPENDED));
+	ASSERT_TRUE(post_test_key(*ring, test_key(0x1E, 0x41, true)));
+	ASSERT_TRUE(post_capture_test_event(*ring, static_cast<std::uint32_t>(CaptureTestEvent::back), AWAY_SUSPENDED));
+	ASSERT_TRUE(post_test_key(*ring, test_key(0x1E, 0x41, false)));
+	ASSERT_TRUE(wait_until([&] { return read_ring_counters(*ring).paused == 2; }));
+	EXPECT_TRUE(capture_away(*ring));
+	EXPECT_EQ(capture_absences(*ring), absences + 1); // one absence, not two
+	EXPECT_EQ(read_capture_health(*ring, wall_clock_ms()).status, CaptureStatus::paused);
+	ASSERT_TRUE(post_capture_test_event(*ring, static_cast<std::uint32_t>(CaptureTestEvent::back), AWAY_LOCKED));
+	expect_marker_arrives();
+	EXPECT_FALSE(capture_away(*ring));
+	EXPECT_EQ(read_capture_health(*ring, wall_clock_ms()).status, CaptureStatus::active);
+
+	// Closed by the user is paused too.
+	bump_generation(*ring, false);
+	EXPECT_EQ(read_capture_health(*ring, wall_clock_ms()).status, CaptureStatus::paused);
+}
+
+TEST_F(TestModeHook, ElevatedForegroundIsReportedUntilFocusReturns)
+{
+	ASSERT_TRUE(post_capture_test_event(*ring, static_cast<std::uint32_t>(CaptureTestEvent::foreground), 1));
+	expect_marker_arrives();
+	EXPECT_TRUE(read_capture_health(*ring, wall_clock_ms()).elevated_foreground);
+	ASSERT_TRUE(post_capture_test_event(*ring, static_cast<std::uint32_t>(CaptureTestEvent::foreground), 0));
+	expect_marker_arrives();
+	EXPECT_FALSE(read_capture_health(*ring, wall_clock_ms()).elevated_foreground);
+	EXPECT_FALSE(post_capture_test_event(*ring, 0, 0));
+	EXPECT_FALSE(post_capture_test_event(*ring, 7, 0));
+}
+
 TEST(HookThread, StopWithoutStartOnlyClosesCaptureAndDrains)
 {
 	auto ring = std::make_unique<KeyRing>();
@@ -222,6 +286,17 @@ TEST(HookThread, PostBeforeStartFails)
 	auto ring = std::make_unique<KeyRing>();
 	bump_generation(*ring, true);
 	EXPECT_FALSE(post_test_key(*ring, test_key(0x1E, 0x41, true)));
+}
+
+TEST(HookThread, NotRunningIsFailedWithItsError)
+{
+	auto ring = std::make_unique<KeyRing>();
+	ring->hook.last_error.store(ERROR_CODE_NOT_SUPPORTED);
+	const CaptureHealth health = read_capture_health(*ring, wall_clock_ms());
+	EXPECT_EQ(health.status, CaptureStatus::failed);
+	EXPECT_EQ(health.error, ERROR_CODE_NOT_SUPPORTED);
+	EXPECT_STREQ(capture_status_name(health.status), "failed");
+	EXPECT_FALSE(post_capture_test_event(*ring, 2, 0));
 }
 
 TEST(HookThread, DestroyingTheRingStopsItsThread)

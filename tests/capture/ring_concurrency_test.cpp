@@ -129,11 +129,20 @@ TEST(RingConcurrency, PauseResumeStormNeverDeliversARecordOfAnEndedGeneration)
 	auto ring = std::make_unique<KeyRing>();
 	std::uint64_t current = bump_generation(*ring, true);
 	std::atomic<bool> producer_done{false};
+	std::atomic<bool> parked{false};
+	std::atomic<bool> go{false};
 	std::uint64_t pushed = 0;
 
 	// The hook's own rule: push only while the loaded word is active, stamped with that word.
 	std::thread producer([&] {
 		for (std::uint32_t n = 0; n < RECORDS; ++n) {
+			// One change of generation over waiting records whatever the scheduler does: on a
+			// loaded machine the producer could otherwise finish before the consumer first runs.
+			if (n == 256) {
+				parked.store(true, std::memory_order_release);
+				while (!go.load(std::memory_order_acquire))
+					std::this_thread::yield();
+			}
 			const std::uint64_t word = ring->capture_word.load(std::memory_order_acquire);
 			if ((word & CAPTURE_ACTIVE_BIT) == 0) {
 				std::this_thread::yield();
@@ -151,6 +160,12 @@ TEST(RingConcurrency, PauseResumeStormNeverDeliversARecordOfAnEndedGeneration)
 	std::uint64_t out_of_order = 0;
 	std::int64_t last = -1;
 	KeyRecord out;
+	while (!parked.load(std::memory_order_acquire))
+		std::this_thread::yield();
+	bump_generation(*ring, false);
+	current = bump_generation(*ring, true);
+	++bumps;
+	go.store(true, std::memory_order_release);
 	for (std::uint64_t round = 0;; ++round) {
 		const bool done = producer_done.load(std::memory_order_acquire);
 		// Change the generation while records wait, so some are certainly stale.

@@ -2,6 +2,7 @@
 // Windows hook names them, the server's key state answers the still-down probe, stop ends the
 // thread at once, and a display that goes away ends the thread with an error, never the process.
 
+#include "capture/capture_health.h"
 #include "capture/capture_log.h"
 #include "capture/hook_thread.h"
 #include "capture/key_names.h"
@@ -278,6 +279,7 @@ TEST_F(X11Source, TheServersKeyStateAnswersTheProbe)
 	EXPECT_EQ(key_state(0xA0), KeyState::up);
 	EXPECT_EQ(key_state(0x0D), KeyState::down);
 	EXPECT_EQ(key_state(0x41), KeyState::up);
+	EXPECT_EQ(x11_key_state_error(), 0u);
 
 	keyboard.send(62, false);
 	keyboard.send(104, false);
@@ -331,6 +333,9 @@ TEST_F(X11Source, ADisplayThatGoesAwayEndsTheThreadWithItsError)
 	ASSERT_TRUE(wait_until([this] { return ring->hook.thread_id.load() == 0; }));
 	EXPECT_FALSE(hook_running(*ring));
 	EXPECT_EQ(hook_last_error(*ring), ERROR_CODE_CONNECTION_ABORTED);
+	const CaptureHealth health = read_capture_health(*ring, 0);
+	EXPECT_EQ(health.status, CaptureStatus::failed);
+	EXPECT_EQ(health.error, ERROR_CODE_CONNECTION_ABORTED);
 	EXPECT_FALSE(post_test_key(*ring, test_key(0x1E, 0x41, true)));
 	const std::vector<std::string> lines = take_lines();
 	ASSERT_EQ(lines.size(), 1u);

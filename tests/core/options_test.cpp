@@ -162,11 +162,12 @@ TEST_F(Options, TheStateObjectHasEveryKey)
 	std::vector<std::string> keys;
 	for (obs_data_item_t *item = obs_data_first(state); item; obs_data_item_next(&item))
 		keys.emplace_back(obs_data_item_get_name(item));
-	std::vector<std::string> expected = {
-	    "paused",      "hidden",    "mode",       "layout",    "skin",         "shortcuts", "run_on_start",
-	    "speed",       "heatmap",   "sound",      "mask",      "kana",         "rev",       "textSource",
-	    "textScroll",  "textColor", "textFont",   "textLines", "textFontSize", "textWidth", "textDirection",
-	    "soundVolume", "soundPack", "soundFiles", "hotkeys",   "overlayRoad",  "mouse",     "privacy"};
+	std::vector<std::string> expected = {"paused",        "hidden",       "mode",      "layout",       "skin",
+					     "shortcuts",     "run_on_start", "speed",     "heatmap",      "sound",
+					     "mask",          "kana",         "rev",       "textSource",   "textScroll",
+					     "textColor",     "textFont",     "textLines", "textFontSize", "textWidth",
+					     "textDirection", "soundVolume",  "soundPack", "soundFiles",   "hotkeys",
+					     "overlayRoad",   "mouse",        "privacy",   "capture"};
 	std::sort(keys.begin(), keys.end());
 	std::sort(expected.begin(), expected.end());
 	EXPECT_EQ(keys, expected);
@@ -182,4 +183,11 @@ TEST_F(Options, TheStateObjectHasEveryKey)
 	EXPECT_FALSE(obs_data_get_bool(privacy, "passwordField"));
 	EXPECT_FALSE(obs_data_get_bool(privacy, "screenLocked"));
 	EXPECT_STREQ(obs_data_get_string(privacy, "detector"), "starting");
+	// No capture thread runs here: failed, and no key ever came (no age at all, as null cannot be held).
+	OBSDataAutoRelease capture = obs_data_get_obj(state, "capture");
+	EXPECT_STREQ(obs_data_get_string(capture, "status"), "failed");
+	EXPECT_EQ(obs_data_get_int(capture, "reinstalls"), 0);
+	EXPECT_FALSE(obs_data_get_bool(capture, "elevatedForeground"));
+	EXPECT_FALSE(obs_data_has_user_value(capture, "lastKeyAgeMs"));
+	EXPECT_TRUE(obs_data_has_user_value(capture, "error"));
 }

@@ -46,6 +46,8 @@ struct FakeCore final : RequestServices {
 	void dock_show(bool) override {}
 	std::optional<DockImage> dock_grab(bool) override { return std::nullopt; }
 	std::optional<DockGeometryReport> dock_geometry(const DockGeometryRequest &) override { return std::nullopt; }
+	DockStatusTexts dock_status_texts() override { return {}; }
+	bool capture_event(CaptureTestKind, std::uint32_t) override { return false; }
 };
 
 std::string reply_to(RequestServices *services, const VendorRequestRow &row)

@@ -89,6 +89,13 @@ struct FakeCore final : RequestServices {
 		geometries.push_back(r);
 		return DockGeometryReport{};
 	}
+	DockStatusTexts dock_status_texts() override { return DockStatusTexts{"run", "health", "capture", ""}; }
+	bool capture_event(CaptureTestKind kind, std::uint32_t error) override
+	{
+		capture_events.emplace_back(kind, error);
+		return true;
+	}
+	std::vector<std::pair<CaptureTestKind, std::uint32_t>> capture_events;
 };
 
 // The table's row of a request name; the test fails when the module has no such request.
@@ -216,9 +223,27 @@ TEST_F(Requests, WithoutADockEveryDockRequestIsRefusedAndPausedStillReported)
 {
 	core.dock = false;
 	for (const char *kind : {"test_dock_ime", "test_dock_key", "test_dock_clear", "test_dock_edit",
-				 "test_show_dock", "test_grab_dock", "test_dock_geometry"})
+				 "test_show_dock", "test_grab_dock", "test_dock_geometry", "test_dock_status"})
 		EXPECT_EQ(reply(kind, R"({"caret":1,"visible":true,"key":"Enter"})"), compact(R"({"accepted":false})"));
 	EXPECT_EQ(reply("test_dock_paused", R"({"paused":false})"), compact(R"({"applied":false,"paused":true})"));
+}
+
+TEST_F(Requests, CaptureEventsByNameWithAnOptionalError)
+{
+	for (const char *event :
+	     {R"({"event":"hook_lost","error":5})", R"({"event":"hook_lost"})", R"({"event":"away"})",
+	      R"({"event":"back"})", R"({"event":"elevated"})", R"({"event":"not_elevated"})"})
+		EXPECT_TRUE(accepted("test_capture_event", event)) << event;
+	for (const char *refused :
+	     {R"({"event":"Away"})", R"({"event":1})", R"({})", R"({"event":"hook_lost","error":-1})",
+	      R"({"event":"hook_lost","error":"5"})", R"({"event":"hook_lost","error":4294967296})"})
+		EXPECT_FALSE(accepted("test_capture_event", refused)) << refused;
+	const std::vector<std::pair<CaptureTestKind, std::uint32_t>> expected{
+	    {CaptureTestKind::hook_lost, 5}, {CaptureTestKind::hook_lost, 0}, {CaptureTestKind::away, 0},
+	    {CaptureTestKind::back, 0},      {CaptureTestKind::elevated, 0},  {CaptureTestKind::not_elevated, 0}};
+	EXPECT_EQ(core.capture_events, expected);
+	EXPECT_EQ(reply("test_dock_status"),
+		  compact(R"({"accepted":true,"run":"run","health":"health","capture":"capture","notice":""})"));
 }
 
 TEST_F(Requests, DockPausedAlwaysCarriesThePausedFlag)

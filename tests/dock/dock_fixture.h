@@ -24,6 +24,7 @@ struct TextDockAccess {
 	explicit TextDockAccess(TextDock &dock)
 	    : start_button(dock.start_button), stop_button(dock.stop_button), visibility_button(dock.visibility_button),
 	      clear_button(dock.clear_button), run_status_label(dock.run_status_label), health_label(dock.health_label),
+	      capture_health_label(dock.capture_health_label), elevated_label(dock.elevated_label),
 	      text_hint_label(dock.text_hint_label), placement_label(dock.placement_label),
 	      text_source_combo(dock.text_source_combo), text_color_combo(dock.text_color_combo),
 	      text_font_combo(dock.text_font_combo), text_lines_combo(dock.text_lines_combo),
@@ -42,6 +43,8 @@ struct TextDockAccess {
 	QPushButton *clear_button;
 	QLabel *run_status_label;
 	QLabel *health_label;
+	QLabel *capture_health_label;
+	QLabel *elevated_label;
 	QLabel *text_hint_label;
 	QLabel *placement_label;
 	QComboBox *text_source_combo;

@@ -75,9 +75,12 @@ TEST(DockPanel, FixedTextsAndEmptyStatusBeforeTheFirstState)
 		  QStringLiteral("いまのシーンへ置けます。音の大きさは OBS の音声ミキサーで変えられます。"));
 	EXPECT_TRUE(c.run_status_label->text().isEmpty());
 	EXPECT_TRUE(c.health_label->text().isEmpty());
+	EXPECT_TRUE(c.capture_health_label->text().isEmpty());
+	EXPECT_TRUE(c.elevated_label->isHidden());
 	EXPECT_TRUE(c.text_hint_label->text().isEmpty());
 	EXPECT_TRUE(c.visibility_button->text().isEmpty());
-	for (QLabel *label : {c.run_status_label, c.health_label, c.text_hint_label, c.placement_label})
+	for (QLabel *label : {c.run_status_label, c.health_label, c.capture_health_label, c.elevated_label,
+			      c.text_hint_label, c.placement_label})
 		EXPECT_TRUE(label->wordWrap());
 	EXPECT_EQ(c.text_input->placeholderText(), QStringLiteral("ここに打った文字を表示します"));
 	EXPECT_EQ(c.text_input->minimumHeight(), 130);
@@ -96,7 +99,7 @@ TEST(DockPanel, ContentTopToBottom)
 	auto dock = make_recording_dock(calls);
 	TextDockAccess c(*dock);
 	QLayout *layout = c.content->layout();
-	ASSERT_EQ(layout->count(), 14);
+	ASSERT_EQ(layout->count(), 16);
 
 	QLayout *row = layout->itemAt(0)->layout();
 	ASSERT_NE(qobject_cast<QHBoxLayout *>(row), nullptr);
@@ -120,7 +123,9 @@ TEST(DockPanel, ContentTopToBottom)
 	EXPECT_EQ(layout->itemAt(10)->widget(), c.text_input);
 	EXPECT_EQ(layout->itemAt(11)->widget(), c.clear_button);
 	EXPECT_EQ(layout->itemAt(12)->widget(), c.health_label);
-	EXPECT_NE(layout->itemAt(13)->spacerItem(), nullptr);
+	EXPECT_EQ(layout->itemAt(13)->widget(), c.capture_health_label);
+	EXPECT_EQ(layout->itemAt(14)->widget(), c.elevated_label);
+	EXPECT_NE(layout->itemAt(15)->spacerItem(), nullptr);
 
 	auto *form = static_cast<QFormLayout *>(layout->itemAt(5)->layout());
 	const std::vector<std::pair<QString, QWidget *>> rows{

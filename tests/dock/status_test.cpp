@@ -82,6 +82,65 @@ TEST(DockStatus, PasswordFieldsAmendTheStatusAndTheHealthLine)
 	EXPECT_EQ(calls.option_calls(), 0u);
 }
 
+CaptureReport report(const char *status, std::uint32_t error, std::uint64_t reinstalls, double age_ms,
+		     bool away = false)
+{
+	CaptureReport r;
+	r.status = status;
+	r.error = error;
+	r.reinstalls = reinstalls;
+	r.has_last_key = age_ms >= 0;
+	r.last_key_age_ms = age_ms;
+	r.away = away;
+	return r;
+}
+
+TEST(DockStatus, CaptureHealthLineSaysWhyKeysAreMissing)
+{
+	DockCalls calls;
+	auto dock = make_recording_dock(calls);
+	TextDockAccess c(*dock);
+	struct Case {
+		CaptureReport report;
+		QString text;
+	};
+	const Case cases[] = {
+	    {report("active", 0, 0, -1), QStringLiteral("キーの見張り：正常・キーはまだ来ていません")},
+	    {report("active", 0, 0, 2999), QStringLiteral("キーの見張り：正常・最後のキー 2 秒前")},
+	    {report("active", 0, 3, 61000), QStringLiteral("キーの見張り：正常・つなぎ直し 3 回・最後のキー 1 分前")},
+	    {report("active", 1236, 0, 7200000),
+	     QStringLiteral(
+		 "キーの見張り：正常・キーが押されたままか確かめられません（エラー 1236）・最後のキー 2 時間前")},
+	    {report("paused", 0, 0, 5000, true),
+	     QStringLiteral("キーの見張り：画面ロック・スリープの間は止めています・最後のキー 5 秒前")},
+	    {report("paused", 0, 1, 5000), QStringLiteral("キーの見張り：停止中・つなぎ直し 1 回・最後のキー 5 秒前")},
+	    {report("failed", 5, 2, -1),
+	     QStringLiteral("キーの見張り：キーを拾えません（エラー 5）・つなぎ直し 2 回・キーはまだ来ていません")},
+	};
+	for (const Case &k : cases) {
+		dock->show_capture_health(k.report);
+		EXPECT_EQ(c.capture_health_label->text(), k.text);
+		EXPECT_TRUE(c.elevated_label->isHidden());
+	}
+	EXPECT_EQ(calls.option_calls() + calls.paused.size() + calls.frames.size(), 0u);
+}
+
+TEST(DockStatus, ElevatedNoticeComesAndGoesWithTheFocus)
+{
+	DockCalls calls;
+	auto dock = make_recording_dock(calls);
+	TextDockAccess c(*dock);
+	CaptureReport r = report("active", 0, 0, 1000);
+	r.elevated_foreground = true;
+	dock->show_capture_health(r);
+	EXPECT_FALSE(c.elevated_label->isHidden());
+	EXPECT_EQ(c.elevated_label->text(), QStringLiteral("管理者として実行中のウィンドウのキーは表示できません"));
+	r.elevated_foreground = false;
+	dock->show_capture_health(r);
+	EXPECT_TRUE(c.elevated_label->isHidden());
+	EXPECT_TRUE(c.elevated_label->text().isEmpty());
+}
+
 TEST(DockStatus, SelectsEveryOptionWithoutCallingBack)
 {
 	DockCalls calls;
