@@ -1,6 +1,7 @@
 #include "core/privacy.h"
 
 #include "common/clock.h"
+#include "core/dock_host.h"
 #include "core/key_events.h"
 
 #include <vector>
@@ -53,7 +54,17 @@ bool follow_privacy(Core &core, std::uint64_t now_ms)
 	emit_all(core, settled);
 	if (!differs_for_the_state(now, privacy.shown))
 		return false;
+	// The watcher's first word on what it can tell is no change a page or tool acts on: the dock
+	// shows it at once, the next republished state carries it, and the state's numbering after
+	// load stays as it was.
+	const bool settling = privacy.shown.detector == PrivacyDetector::starting &&
+			      now.password_field == privacy.shown.password_field &&
+			      now.screen_locked == privacy.shown.screen_locked;
 	privacy.shown = now;
+	if (settling) {
+		show_state_on_dock(core);
+		return false;
+	}
 	return true;
 }
 
