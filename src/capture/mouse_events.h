@@ -7,6 +7,7 @@
 #include "capture/mouse_records.h"
 
 #include <array>
+#include <cstdint>
 #include <optional>
 
 namespace clackery {

@@ -5,6 +5,7 @@
 #include "capture/privacy_dbus.h"
 #include "capture/privacy_watch.h"
 
+#include <cstdint>
 #include <string>
 
 namespace clackery {

@@ -5,6 +5,7 @@
 
 #include <dbus/dbus.h>
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
