@@ -11,7 +11,11 @@ import { test } from 'node:test';
 import { setTimeout as sleep } from 'node:timers/promises';
 import { promisify } from 'node:util';
 import { collectVendorEvents, keyEvents, pressHotkey, textEvents, waitFor } from './lib/clackery.mjs';
-import { startObs } from './lib/obs_host.mjs';
+import { hostName, startObs } from './lib/obs_host.mjs';
+
+// OBS in a host's root reaches this machine's session bus (the locker's tests run there) but not
+// the accessibility bus that bus starts for the test's desktop: the focus tests run on OBS 29.
+const ACCESSIBILITY = hostName === 'obs29' ? {} : { skip: `no accessibility bus inside the ${hostName} root` };
 
 const run = promisify(execFile);
 const support = (name) => fileURLToPath(new URL(`./support/${name}`, import.meta.url));
@@ -117,7 +121,7 @@ async function dockLabels(obs) {
   return reply.labels.map((label) => label.text);
 }
 
-test('keys typed into a password field go out masked and never into the text; the user-name field is named again', () => withDesktop(async ({ obs, desktop, child }) => {
+test('keys typed into a password field go out masked and never into the text; the user-name field is named again', ACCESSIBILITY, () => withDesktop(async ({ obs, desktop, child }) => {
   assert.equal((await state(obs)).privacy.detector, 'atspi');
   assert.ok(!obs.clackeryLines().some((line) => line.includes('privacy')), obs.clackeryLines().join('\n'));
   assert.deepEqual(await obs.callVendor('clackery', 'test_set_text_options', { textSource: 'keys' }), { accepted: true });
@@ -140,7 +144,7 @@ test('keys typed into a password field go out masked and never into the text; th
   for (const frame of textEvents(obs)) assert.doesNotMatch(frame.text + frame.committed, /[hunter2]/, JSON.stringify(frame));
 }));
 
-test('Tab, then typing at once: no key after the focus entered the password field goes out named', () => withDesktop(async ({ obs, desktop, child }) => {
+test('Tab, then typing at once: no key after the focus entered the password field goes out named', ACCESSIBILITY, () => withDesktop(async ({ obs, desktop, child }) => {
   await resume(obs);
   const form = await child('login_form.py');
   await focus(form, obs, 'user');
@@ -202,7 +206,7 @@ test('a screen locker switches delivery off and on; held keys are released; one 
   for (const code of ['KeyS', 'KeyR', 'KeyT', 'KeyE']) assert.ok(!codes.includes(code), `${code} in ${codes}`);
 }));
 
-test('buses that vanish: OBS runs on, keys go out named, the log says so once, shutdown is clean', () => withDesktop(async ({ obs, bus, desktop, child }) => {
+test('buses that vanish: OBS runs on, keys go out named, the log says so once, shutdown is clean', ACCESSIBILITY, () => withDesktop(async ({ obs, bus, desktop, child }) => {
   await resume(obs);
   const form = await child('login_form.py');
   await focus(form, obs, 'password');
