@@ -84,15 +84,8 @@ bool handle_state_changed(DBusConnection *bus, DBusMessage *message, AtspiFocus 
 // An application that leaves the bus (it ended or crashed) takes its focus with it.
 bool handle_owner_changed(DBusMessage *message, AtspiFocus &focus, PrivacyFlags &flags)
 {
-	const char *name = nullptr;
-	const char *old_owner = nullptr;
-	const char *new_owner = nullptr;
-	DBusError error;
-	dbus_error_init(&error);
-	const bool read = dbus_message_get_args(message, &error, DBUS_TYPE_STRING, &name, DBUS_TYPE_STRING, &old_owner,
-						DBUS_TYPE_STRING, &new_owner, DBUS_TYPE_INVALID);
-	dbus_error_free(&error);
-	if (!read || new_owner[0] != '\0' || focus.sender.empty() || focus.sender != name)
+	const auto change = dbus_owner_change(message);
+	if (!change || !change->new_owner.empty() || focus.sender.empty() || focus.sender != change->name)
 		return false;
 	return set_focus(focus, flags, {}, {}, false, os::clock_ms());
 }

@@ -127,4 +127,19 @@ std::optional<bool> dbus_first_variant_bool(DBusMessage *message)
 	return value != 0;
 }
 
+std::optional<DbusOwnerChange> dbus_owner_change(DBusMessage *message)
+{
+	const char *name = nullptr;
+	const char *old_owner = nullptr;
+	const char *new_owner = nullptr;
+	DBusError error;
+	dbus_error_init(&error);
+	const bool read = dbus_message_get_args(message, &error, DBUS_TYPE_STRING, &name, DBUS_TYPE_STRING, &old_owner,
+						DBUS_TYPE_STRING, &new_owner, DBUS_TYPE_INVALID);
+	dbus_error_free(&error);
+	if (!read)
+		return std::nullopt;
+	return DbusOwnerChange{name, new_owner};
+}
+
 } // namespace clackery

@@ -50,6 +50,12 @@ bool dbus_add_match(DBusConnection *connection, const std::string &rule, int tim
 std::optional<bool> dbus_first_bool(DBusMessage *message);
 std::optional<std::string> dbus_first_string(DBusMessage *message);
 std::optional<std::uint32_t> dbus_first_uint32(DBusMessage *message);
+// The bus's NameOwnerChanged signal: a name and its new owner ("" when the name was let go).
+struct DbusOwnerChange {
+	std::string name;
+	std::string new_owner;
+};
+std::optional<DbusOwnerChange> dbus_owner_change(DBusMessage *message);
 // The boolean inside a first argument of type variant (a property's value).
 std::optional<bool> dbus_first_variant_bool(DBusMessage *message);
 

@@ -123,20 +123,13 @@ bool handle_active_changed(DBusMessage *message, LockerState &state)
 // A locker that leaves the bus has stopped locking (or crashed, which on X11 unlocks too).
 bool handle_owner_changed(DBusMessage *message, LockerState &state)
 {
-	const char *name = nullptr;
-	const char *old_owner = nullptr;
-	const char *new_owner = nullptr;
-	DBusError error;
-	dbus_error_init(&error);
-	const bool read = dbus_message_get_args(message, &error, DBUS_TYPE_STRING, &name, DBUS_TYPE_STRING, &old_owner,
-						DBUS_TYPE_STRING, &new_owner, DBUS_TYPE_INVALID);
-	dbus_error_free(&error);
-	if (!read)
+	const auto change = dbus_owner_change(message);
+	if (!change)
 		return false;
 	for (const SessionLocker &locker : kSessionLockers) {
-		if (std::strcmp(name, locker.name) != 0)
+		if (change->name != locker.name)
 			continue;
-		state.*locker.owner = new_owner;
+		state.*locker.owner = change->new_owner;
 		return set_if_changed(state.*locker.active, false);
 	}
 	return false;
