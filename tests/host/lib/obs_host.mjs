@@ -83,6 +83,17 @@ function isWebSocketTeardownRace(frames, log) {
     log.trimEnd().endsWith('[obs-websocket] [obs_module_unload] Shutting down...');
 }
 
+// OBS 32's frontend, closed on a loaded machine, now and then leaves sources of scenes that
+// were switched away from behind when it clears the scene data ("Not all sources were cleared
+// when clearing scene data"), and libobs's destruction thread then releases a scene item of a
+// source already freed. It does so with no module of ours loaded (9 of 84 closes at a load of 2,
+// none when quiet); any other crash is reported as it is.
+function isSceneClearingRace(frames, log) {
+  if (!frames || frames.includes('clackery')) return false;
+  const top = frames.split('\n').slice(0, 3).join('\n');
+  return /obs_sceneitem_release/.test(top) && log.includes('Not all sources were cleared when clearing scene data');
+}
+
 export const paths = {
   module: process.env.CLACKERY_MODULE,
   data: process.env.CLACKERY_DATA_DIR,
@@ -204,9 +215,19 @@ export class ObsHost {
     if (this.exit.timedOut) throw new Error(`OBS did not exit within ${timeoutMs} ms; log at ${this.logFile}`);
     if (this.exit.signal !== null) {
       const frames = await crashingThread(this.home).catch((error) => `gdb failed: ${error.message}`);
-      if (isWebSocketTeardownRace(frames, this.log())) {
-        console.log(`# obs-websocket crashed in its own teardown, after ours; counted as a clean exit:\n${frames}`);
+      const log = this.log();
+      const race = isWebSocketTeardownRace(frames, log) ? 'obs-websocket crashed in its own teardown, after ours'
+        : isSceneClearingRace(frames, log) ? "the frontend's scene clearing lost sources and libobs freed one twice"
+          : null;
+      if (race) {
+        console.log(`# ${race}; counted as a clean exit:\n${frames}`);
         this.exit = { code: 0, signal: null, hostCrash: this.exit.signal, timedOut: false };
+      } else {
+        // The log is gone with the private folder once the test ends: what a reader of the CI
+        // output needs to tell whose crash it was goes there now.
+        const tail = log.trimEnd().split('\n').slice(-15).join('\n');
+        console.log(`# OBS ended by ${this.exit.signal} at exit; the crashing thread:\n${frames}\n# the log's end:\n${tail}`
+          .replaceAll('\n', '\n# '));
       }
     }
     return this.exit;
