@@ -14,6 +14,8 @@
 
 #include "common/win32.h"
 
+#include "win_bench.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -24,22 +26,13 @@
 
 namespace {
 
+using bench::await_record;
+using bench::now_us;
+using bench::report;
 using clackery::KeyRecord;
 using clackery::KeyRing;
 
 constexpr int ROUNDS = 2000;
-
-double now_us()
-{
-	static const double frequency = [] {
-		LARGE_INTEGER f;
-		QueryPerformanceFrequency(&f);
-		return static_cast<double>(f.QuadPart);
-	}();
-	LARGE_INTEGER c;
-	QueryPerformanceCounter(&c);
-	return static_cast<double>(c.QuadPart) * 1e6 / frequency;
-}
 
 void send_a(bool down)
 {
@@ -49,30 +42,6 @@ void send_a(bool down)
 	input.ki.wScan = 0x1E;
 	input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
 	SendInput(1, &input, sizeof(input));
-}
-
-// Spins until one record is in the ring; false after a second without one.
-bool await_record(KeyRing &ring)
-{
-	KeyRecord out;
-	const double give_up = now_us() + 1e6;
-	while (!clackery::pop_record(ring, out))
-		if (now_us() > give_up)
-			return false;
-	return true;
-}
-
-void report(const char *what, std::vector<double> samples)
-{
-	if (samples.empty()) {
-		std::printf("%-34s no samples\n", what);
-		return;
-	}
-	std::sort(samples.begin(), samples.end());
-	const double median = samples[samples.size() / 2];
-	const double p99 = samples[std::min(samples.size() - 1, samples.size() * 99 / 100)];
-	std::printf("%-34s median %8.1f us   p99 %8.1f us   max %8.1f us   (%zu samples)\n", what, median, p99,
-		    samples.back(), samples.size());
 }
 
 std::vector<double> measure(KeyRing &ring, const std::function<void(int)> &send)
@@ -145,9 +114,6 @@ void measure_hook_cost()
 	clackery::close_wake_signal(signal);
 }
 
-double hook_thread_cpu_ms(KeyRing &ring);
-bool await_record(KeyRing &ring);
-
 // The hook thread's CPU time per SendInput key, in microseconds; `pump` drains this thread's own
 // messages (the raw input of the window that holds the registration) after each key.
 double hook_thread_cpu_per_key(bool pump)
@@ -157,7 +123,7 @@ double hook_thread_cpu_per_key(bool pump)
 	if (!clackery::start_hook_thread(*ring, true))
 		return -1;
 	clackery::bump_generation(*ring, true);
-	const double before = hook_thread_cpu_ms(*ring);
+	const double before = bench::hook_thread_cpu_us(*ring);
 	for (int key = 0; key < KEYS; ++key) {
 		send_a(key % 2 == 0);
 		if (!await_record(*ring))
@@ -166,9 +132,9 @@ double hook_thread_cpu_per_key(bool pump)
 		while (pump && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
 			DispatchMessageW(&message);
 	}
-	const double after = hook_thread_cpu_ms(*ring);
+	const double after = bench::hook_thread_cpu_us(*ring);
 	clackery::stop_hook_thread(*ring);
-	return (after - before) * 1000 / KEYS;
+	return (after - before) / KEYS;
 }
 
 // The witness's work for one key, as on the hook thread: the raw input read, then the matching
@@ -208,38 +174,30 @@ LRESULT CALLBACK witness_bench_proc(HWND window, UINT message, WPARAM wParam, LP
 
 void measure_witness_cost()
 {
-	WNDCLASSW window_class{};
-	window_class.lpfnWndProc = witness_bench_proc;
-	window_class.hInstance = GetModuleHandleW(nullptr);
-	window_class.lpszClassName = L"ClackeryWitnessBench";
-	RegisterClassW(&window_class);
-	HWND window = CreateWindowExW(0, window_class.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-				      window_class.hInstance, nullptr);
-	RAWINPUTDEVICE device{1, 6, RIDEV_INPUTSINK, window};
-	if (!window || !RegisterRawInputDevices(&device, 1, sizeof(device))) {
+	HWND window = bench::raw_input_window(L"ClackeryWitnessBench", witness_bench_proc, 6);
+	if (!window) {
 		std::printf("witness bench: no raw input\n");
 		return;
 	}
-	WitnessBench bench;
-	witness_bench = &bench;
+	WitnessBench witness;
+	witness_bench = &witness;
 	for (int round = 0; round < ROUNDS + 50; ++round) {
 		send_a(round % 2 == 0);
 		MSG message;
 		const double give_up = now_us() + 1e6;
-		const int before = bench.seen;
-		while (bench.seen == before && now_us() < give_up) {
+		const int before = witness.seen;
+		while (witness.seen == before && now_us() < give_up) {
 			while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
 				DispatchMessageW(&message);
 		}
 	}
-	report("witness work per key (read, match)", bench.samples);
+	report("witness work per key (read, match)", witness.samples);
 	witness_bench = nullptr;
 
 	// The hook thread's CPU per key without its witness, which stands back while this process's
 	// keyboard raw input belongs to another window, then with it.
 	const double without = hook_thread_cpu_per_key(true);
-	device.dwFlags = RIDEV_REMOVE;
-	device.hwndTarget = nullptr;
+	RAWINPUTDEVICE device{1, 6, RIDEV_REMOVE, nullptr};
 	RegisterRawInputDevices(&device, 1, sizeof(device));
 	DestroyWindow(window);
 	const double with = hook_thread_cpu_per_key(false);
@@ -280,24 +238,6 @@ void set_hook_thread_priority(KeyRing &ring, int priority)
 	}
 }
 
-double hook_thread_cpu_ms(KeyRing &ring)
-{
-	HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, ring.hook.thread_id.load());
-	if (!thread)
-		return -1;
-	FILETIME created, ended, kernel, user;
-	const BOOL ok = GetThreadTimes(thread, &created, &ended, &kernel, &user);
-	CloseHandle(thread);
-	if (!ok)
-		return -1;
-	auto ms = [](const FILETIME &time) {
-		return static_cast<double>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) |
-					   time.dwLowDateTime) /
-		       10000.0;
-	};
-	return ms(kernel) + ms(user);
-}
-
 } // namespace
 
 int main()
@@ -323,9 +263,9 @@ int main()
 		set_hook_thread_priority(*ring, THREAD_PRIORITY_TIME_CRITICAL);
 	}
 	std::printf("(busy: %u spinning threads)\n", busy);
-	const double before = hook_thread_cpu_ms(*ring);
+	const double before = bench::hook_thread_cpu_us(*ring) / 1000;
 	Sleep(10000);
-	const double after = hook_thread_cpu_ms(*ring);
+	const double after = bench::hook_thread_cpu_us(*ring) / 1000;
 	std::printf("%-34s %.1f ms of CPU in 10 s idle (hook, witness and session watch on; %.1f ms before, "
 		    "through the keys above)\n",
 		    "hook thread idle", after - before, before);

@@ -11,27 +11,18 @@
 
 #include "common/win32.h"
 
-#include <algorithm>
+#include "win_bench.h"
+
 #include <cstdio>
 #include <memory>
 #include <vector>
 
 namespace {
 
+using bench::await_record;
+using bench::now_us;
 using clackery::KeyRecord;
 using clackery::KeyRing;
-
-double now_us()
-{
-	static const double frequency = [] {
-		LARGE_INTEGER f;
-		QueryPerformanceFrequency(&f);
-		return static_cast<double>(f.QuadPart);
-	}();
-	LARGE_INTEGER c;
-	QueryPerformanceCounter(&c);
-	return static_cast<double>(c.QuadPart) * 1e6 / frequency;
-}
 
 void send_mouse(DWORD flags)
 {
@@ -40,21 +31,6 @@ void send_mouse(DWORD flags)
 	input.mi.dwFlags = flags;
 	input.mi.dx = (flags & MOUSEEVENTF_MOVE) ? 1 : 0;
 	SendInput(1, &input, sizeof(input));
-}
-
-// User and kernel time of a thread, in microseconds.
-double thread_cpu_us(HANDLE thread)
-{
-	FILETIME created;
-	FILETIME ended;
-	FILETIME kernel;
-	FILETIME user;
-	if (!GetThreadTimes(thread, &created, &ended, &kernel, &user))
-		return 0;
-	const auto us = [](const FILETIME &t) {
-		return static_cast<double>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10.0;
-	};
-	return us(kernel) + us(user);
 }
 
 // Sends `count` messages of `flags` at `hz`, then waits until the hook thread has taken them.
@@ -76,14 +52,14 @@ struct Cost {
 	unsigned long long messages = 0;
 };
 
-Cost measure_cost(KeyRing &ring, HANDLE thread, DWORD flags, int count, double hz)
+Cost measure_cost(KeyRing &ring, DWORD flags, int count, double hz)
 {
 	KeyRecord out;
-	const double cpu = thread_cpu_us(thread);
+	const double cpu = bench::hook_thread_cpu_us(ring);
 	const unsigned long long before = clackery::raw_mouse_message_count();
 	send_paced(flags, count, hz);
 	Cost cost;
-	cost.cpu_us = thread_cpu_us(thread) - cpu;
+	cost.cpu_us = bench::hook_thread_cpu_us(ring) - cpu;
 	cost.messages = clackery::raw_mouse_message_count() - before;
 	while (clackery::pop_record(ring, out)) {
 	}
@@ -96,28 +72,6 @@ void report_cost(const char *what, const Cost &cost, int sent)
 	if (cost.messages > 0)
 		std::printf(": %6.2f us per message", cost.cpu_us / static_cast<double>(cost.messages));
 	std::printf("\n");
-}
-
-void report(const char *what, std::vector<double> samples)
-{
-	if (samples.empty()) {
-		std::printf("%-44s no samples\n", what);
-		return;
-	}
-	std::sort(samples.begin(), samples.end());
-	const double p99 = samples[std::min(samples.size() - 1, samples.size() * 99 / 100)];
-	std::printf("%-44s median %8.1f us   p99 %8.1f us   max %8.1f us   (%zu samples)\n", what,
-		    samples[samples.size() / 2], p99, samples.back(), samples.size());
-}
-
-bool await_record(KeyRing &ring)
-{
-	KeyRecord out;
-	const double give_up = now_us() + 1e6;
-	while (!clackery::pop_record(ring, out))
-		if (now_us() > give_up)
-			return false;
-	return true;
 }
 
 // The handler itself, timed around each call on a window of this thread (the hook thread's ring
@@ -155,28 +109,19 @@ void measure_handler(DWORD flags, int count, double hz, const char *what)
 	const double end = now_us() + 200000;
 	while (now_us() < end)
 		pump();
-	report(what, handler_samples);
+	bench::report(what, handler_samples, 44);
 }
 
 void measure_handlers()
 {
-	WNDCLASSEXW window_class{};
-	window_class.cbSize = sizeof(window_class);
-	window_class.lpfnWndProc = timing_window_proc;
-	window_class.hInstance = GetModuleHandleW(nullptr);
-	window_class.lpszClassName = L"ClackeryRawMouseBench";
-	RegisterClassExW(&window_class);
-	HWND window = CreateWindowExW(0, window_class.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-				      window_class.hInstance, nullptr);
-	RAWINPUTDEVICE device{1, 2, RIDEV_INPUTSINK, window};
-	if (!window || !RegisterRawInputDevices(&device, 1, sizeof(device))) {
+	HWND window = bench::raw_input_window(L"ClackeryRawMouseBench", timing_window_proc, 2);
+	if (!window) {
 		std::printf("no raw input window\n");
 		return;
 	}
 	measure_handler(MOUSEEVENTF_MOVE, 3000, 1000, "handler per movement message (1000 Hz)");
 	measure_handler(MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_LEFTUP, 1000, 500, "handler per button message");
-	device.dwFlags = RIDEV_REMOVE;
-	device.hwndTarget = nullptr;
+	RAWINPUTDEVICE device{1, 2, RIDEV_REMOVE, nullptr};
 	RegisterRawInputDevices(&device, 1, sizeof(device));
 	DestroyWindow(window);
 }
@@ -194,14 +139,13 @@ int main()
 		return 1;
 	}
 	clackery::bump_generation(*ring, true);
-	HANDLE thread = OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, ring->hook.thread_id.load());
 
-	report_cost("mouse off, 1000 Hz movement", measure_cost(*ring, thread, MOUSEEVENTF_MOVE, MOVES, 1000), MOVES);
+	report_cost("mouse off, 1000 Hz movement", measure_cost(*ring, MOUSEEVENTF_MOVE, MOVES, 1000), MOVES);
 	clackery::set_mouse_capture(*ring, true);
 	Sleep(100);
-	report_cost("mouse on, 1000 Hz movement", measure_cost(*ring, thread, MOUSEEVENTF_MOVE, MOVES, 1000), MOVES);
+	report_cost("mouse on, 1000 Hz movement", measure_cost(*ring, MOUSEEVENTF_MOVE, MOVES, 1000), MOVES);
 	report_cost("mouse on, button presses and releases",
-		    measure_cost(*ring, thread, MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_LEFTUP, CLICKS, 500), CLICKS);
+		    measure_cost(*ring, MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_LEFTUP, CLICKS, 500), CLICKS);
 
 	std::vector<double> samples;
 	for (int round = 0; round < 2050; ++round) {
@@ -212,9 +156,8 @@ int main()
 		if (round >= 50)
 			samples.push_back(now_us() - start);
 	}
-	report("SendInput click -> ring (raw input)", samples);
+	bench::report("SendInput click -> ring (raw input)", samples, 44);
 	clackery::set_mouse_capture(*ring, false);
-	CloseHandle(thread);
 	clackery::stop_hook_thread(*ring);
 	return 0;
 }

@@ -100,12 +100,11 @@ KeyRecord key_a(bool down)
 	return record;
 }
 
-// state.range(0): delivery enabled; state.range(1): records per tick.
-void tick_path(benchmark::State &state)
+// Each iteration: `batch` key records into the ring, then one tick. Counters: records per tick and
+// the share of them sent.
+void time_ticks(benchmark::State &state, RunningModule &module, int batch)
 {
-	RunningModule module(state.range(0) != 0);
 	Core &core = module.core;
-	const auto batch = static_cast<int>(state.range(1));
 	const std::uint64_t sent_before = core.totals.sent;
 	bool down = true;
 	for (auto _ : state) {
@@ -117,6 +116,13 @@ void tick_path(benchmark::State &state)
 	state.counters["events"] = batch;
 	state.counters["sent"] = static_cast<double>(core.totals.sent - sent_before) / events;
 	state.SetItemsProcessed(static_cast<std::int64_t>(events));
+}
+
+// state.range(0): delivery enabled; state.range(1): records per tick.
+void tick_path(benchmark::State &state)
+{
+	RunningModule module(state.range(0) != 0);
+	time_ticks(state, module, static_cast<int>(state.range(1)));
 }
 
 BENCHMARK(tick_path)
@@ -187,20 +193,8 @@ void tick_path_source(benchmark::State &state)
 		return;
 	}
 	RunningModule module(true);
-	Core &core = module.core;
-	const auto batch = static_cast<int>(state.range(0));
-	const std::uint64_t sent_before = core.totals.sent;
-	bool down = true;
-	for (auto _ : state) {
-		for (int i = 0; i < batch; ++i, down = !down)
-			push_record(key_ring(), key_a(down), module.word);
-		tick(core);
-	}
-	const auto events = static_cast<double>(state.iterations()) * batch;
-	state.counters["events"] = batch;
-	state.counters["sent"] = static_cast<double>(core.totals.sent - sent_before) / events;
+	time_ticks(state, module, static_cast<int>(state.range(0)));
 	state.counters["road_source"] = vendor_record().overlayRoad == OverlayRoad::Source ? 1 : 0;
-	state.SetItemsProcessed(static_cast<std::int64_t>(events));
 }
 
 BENCHMARK(tick_path_source)->ArgNames({"per_tick"})->Arg(1)->Arg(64)->Unit(benchmark::kNanosecond);
