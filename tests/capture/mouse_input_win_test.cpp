@@ -11,11 +11,8 @@
 
 #include "common/win32.h"
 
-#include <chrono>
-#include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace clackery {
@@ -54,17 +51,6 @@ bool mouse_registered()
 		if (devices[i].usUsagePage == 1 && devices[i].usUsage == 2)
 			return true;
 	return false;
-}
-
-bool wait_until(const std::function<bool()> &condition)
-{
-	const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-	while (!condition()) {
-		if (std::chrono::steady_clock::now() > deadline)
-			return false;
-		std::this_thread::sleep_for(std::chrono::milliseconds(1));
-	}
-	return true;
 }
 
 // "key KeyA+", "b0+" (a MouseEvent.button press), "w0,-1" (a notch).

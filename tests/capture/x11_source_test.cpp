@@ -42,17 +42,6 @@ std::vector<std::string> take_lines()
 	return lines;
 }
 
-bool wait_until(const std::function<bool()> &condition)
-{
-	const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-	while (!condition()) {
-		if (std::chrono::steady_clock::now() > deadline)
-			return false;
-		std::this_thread::sleep_for(std::chrono::milliseconds(1));
-	}
-	return true;
-}
-
 // The display a factory of the tests opens; the platform's own reads DISPLAY.
 std::string factory_display;
 
