@@ -3,6 +3,8 @@
 // the desktop: the accessibility bus's launcher and registry, an application with focusable
 // objects, and a screen locker. Each service answers on a thread of its own.
 
+#include "support/announcing_child.h"
+
 #include <dbus/dbus.h>
 
 #include <atomic>
@@ -11,9 +13,6 @@
 #include <string>
 #include <thread>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace clackery {
@@ -47,50 +46,19 @@ public:
 		config_ = config;
 		if (!written)
 			return false;
-		int fds[2];
-		if (pipe(fds) != 0)
-			return false;
-		pid_ = fork();
-		if (pid_ == 0) {
-			close(fds[0]);
-			dup2(fds[1], 1);
-			const int null = open("/dev/null", O_WRONLY);
-			dup2(null, 2);
-			const std::string option = "--config-file=" + config_;
-			execlp("dbus-daemon", "dbus-daemon", option.c_str(), "--nofork", "--nopidfile",
-			       "--print-address", static_cast<char *>(nullptr));
-			_exit(127);
-		}
-		close(fds[1]);
-		char buffer[512];
-		pollfd ready{fds[0], POLLIN, 0};
-		while (address_.find('\n') == std::string::npos && poll(&ready, 1, 10000) > 0) {
-			const ssize_t got = read(fds[0], buffer, sizeof(buffer));
-			if (got <= 0)
-				break;
-			address_.append(buffer, static_cast<std::size_t>(got));
-		}
-		close(fds[0]);
-		if (address_.find('\n') == std::string::npos)
-			return false;
-		address_.resize(address_.find('\n'));
-		return true;
+		address_ = daemon_.start(
+		    {"dbus-daemon", "--config-file=" + config_, "--nofork", "--nopidfile", "--print-address"}, "",
+		    10000);
+		return !address_.empty();
 	}
 
 	// SIGKILL stands for a bus that vanishes without a word.
-	void stop(int signal)
-	{
-		if (pid_ <= 0)
-			return;
-		kill(pid_, signal);
-		waitpid(pid_, nullptr, 0);
-		pid_ = -1;
-	}
+	void stop(int signal) { daemon_.stop(signal); }
 
 	const std::string &address() const { return address_; }
 
 private:
-	pid_t pid_ = -1;
+	AnnouncingChild daemon_;
 	std::string address_;
 	std::string config_;
 };
