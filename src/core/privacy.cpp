@@ -98,6 +98,8 @@ void forget_screen_lock(Core &core)
 	if (core.privacy.watch)
 		core.privacy.watch->forget_lock();
 	unlock_gate(core.privacy.gate);
+	// The state published with the resume says so; the next tick would only publish it again.
+	core.privacy.shown.screen_locked = false;
 }
 
 } // namespace clackery

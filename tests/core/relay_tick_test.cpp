@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 #include <obs.hpp>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -273,6 +274,27 @@ TEST_F(CoreWithWebSocket, TickSweepsEvery250msUnlessPausedAndPublishesEvery2000m
 	tick_with(core, clock, probe);
 	EXPECT_EQ(events_of("key"), 3);
 	EXPECT_EQ(counters.sent, sent_before + 2);
+}
+
+// Resuming is the streamer's word that the screen is theirs: the state it publishes says the lock
+// is over, and a tick after it finds nothing new to publish.
+TEST_F(CoreWithWebSocket, ResumingEndsTheScreenLockInTheStateItPublishes)
+{
+	core.privacy.gate.locked = true;
+	core.privacy.shown.screen_locked = true;
+	core.runtime.paused = true;
+	set_paused(core, false);
+	const auto published = std::find_if(fake.vendorEvents.rbegin(), fake.vendorEvents.rend(),
+					    [](const auto &event) { return event.type == "state"; });
+	ASSERT_NE(published, fake.vendorEvents.rend());
+	OBSDataAutoRelease state = obs_data_create_from_json(published->json.c_str());
+	OBSDataAutoRelease privacy = obs_data_get_obj(state, "privacy");
+	EXPECT_FALSE(obs_data_get_bool(privacy, "screenLocked"));
+	EXPECT_FALSE(core.privacy.gate.locked);
+
+	const int states = events_of("state");
+	tick(core);
+	EXPECT_EQ(events_of("state"), states);
 }
 
 TEST_F(CoreWithWebSocket, MouseRecordsBecomeEventsAmongTheKeysOnlyWhileTheMouseIsOn)
