@@ -102,6 +102,11 @@ test('logs in with the password, asks for the state and follows vendor events', 
   obs.vendorEvent('clackery', 'text', { op: 'type', preedit: '', committed: '', text: '順番', cursor: 0, caret: 2, seq: 17 });
   await page.waitForFunction(() => document.getElementById('text-content').textContent === '順番');
   assert.deepEqual(await litCodes(page), []);
+  // A press of another key that comes after a newer one is no older news of that key: it lights.
+  obs.vendorEvent('clackery', 'key', { code: 'KeyA', down: true, t: 1, mods, seq: 19 });
+  obs.vendorEvent('clackery', 'key', { code: 'ShiftLeft', down: true, t: 1, mods, seq: 18 });
+  await page.waitForFunction(() => document.querySelectorAll('.key.down').length === 2);
+  assert.deepEqual(await litCodes(page), ['KeyA', 'ShiftLeft']);
   obs.vendorEvent('clackery', 'state', baseState({ hidden: true }));
   await page.waitForFunction(() => document.getElementById('overlay').classList.contains('hidden'));
 });

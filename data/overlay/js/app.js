@@ -427,16 +427,24 @@
       'auth-failed': 'OBS のパスワードが違います。',
     };
     // obs-websocket hands vendor events to its clients from several threads, so they may arrive
-    // slightly out of order: a key or text event older than one already applied is dropped.
+    // slightly out of order. An event is dropped only when a newer one of the same key, button
+    // or text has been applied: a late press of Shift after a newer press of A still lights
+    // Shift, a late press after its own release does not. Wheel notches are pulses, each taken.
     // Each connection starts a new count (the module may have restarted meanwhile).
-    let vendorSequence = C.envelope.createSequenceFilter();
+    let vendorLanes = new Map();
+    const laneOf = (kind, data) => {
+      if (kind === 'key') return `key ${data.code}`;
+      if (kind === 'mouse') return `mouse ${data.button}`;
+      return kind === 'text' ? 'text' : null;
+    };
     const applyVendorPayload = (kind, data) => {
       const seq = C.envelope.isPlainObject(data) ? data.seq : undefined;
       if ((kind === 'key' || kind === 'text' || kind === 'mouse' || kind === 'wheel') && Number.isSafeInteger(seq)) {
-        if (!vendorSequence.isNew('vendor', seq)) return;
+        const lane = laneOf(kind, data);
+        if (lane !== null && vendorLanes.has(lane) && seq <= vendorLanes.get(lane)) return;
         const apply = readPayload(kind, data, WS_SENDER);
         if (!apply) return;
-        vendorSequence.commit('vendor', seq);
+        if (lane !== null) vendorLanes.set(lane, seq);
         apply();
         return;
       }
@@ -445,7 +453,7 @@
     };
     C.obsws.connect(wsOptions, applyVendorPayload, (st) => {
       if (st === 'connected') {
-        vendorSequence = C.envelope.createSequenceFilter();
+        vendorLanes = new Map();
         revisions.forget(WS_SENDER);
       }
       status.hidden = st === 'connected';
